@@ -1,0 +1,32 @@
+# quorvel_add_gtest(<target> SOURCES <files...> LIBS <targets...>)
+#
+# One GoogleTest program. Natively every test case becomes a CTest test. In the
+# 64-bit Windows build the program is one CTest test run under Wine (a Wine
+# process per test case would cost more than the tests). The 32-bit Windows
+# build compiles and links the program but cannot run it here.
+if(NOT QUORVEL_TESTS)
+  return()
+endif()
+
+if(CMAKE_CROSSCOMPILING)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set(QUORVEL_GTEST_LIBS gtest gtest_main)
+else()
+  find_package(GTest REQUIRED)
+  set(QUORVEL_GTEST_LIBS GTest::gtest GTest::gtest_main)
+  include(GoogleTest)
+endif()
+
+function(quorvel_add_gtest target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_LIBS} quorvel_options ${QUORVEL_GTEST_LIBS})
+  if(NOT CMAKE_CROSSCOMPILING)
+    gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
+  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    add_test(NAME ${target} COMMAND ${target})
+  endif()
+endfunction()
