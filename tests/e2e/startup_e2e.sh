@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# End-to-end start-up and shutdown of the real program under Wine and Xvfb.
+# Usage: startup_e2e.sh <bin dir> <case>
+# Needs WINEPREFIX (with the components registered), DISPLAY and a running
+# wine server, as scripts/test.sh provides.
+set -uo pipefail
+bin=$1
+case=$2
+WINE=${WINE:-/usr/lib/wine/wine64}
+title_pattern='^  Quorvel v3\.1 \[ May 18 2008 \]$'
+
+fail() { echo "FAIL [$case]: $*" >&2; exit 1; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-e2e-$case.XXXXXX")
+cleanup() {
+  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
+  [ -n "${restore_registry:-}" ] && (cd "$bin" && "$WINE" cmd /c register.cmd </dev/null >/dev/null 2>&1)
+  rm -rf "$work"
+}
+trap cleanup EXIT
+cd "$work" || exit 1
+
+start_program() {
+  "$WINE" "$bin/Quorvel.exe" </dev/null >"$work/wine.log" 2>&1 &
+  pid=$!
+}
+
+# Waits for the program to end; prints its exit code as the shell sees it.
+wait_exit() {
+  local code
+  for _ in $(seq 1 200); do
+    if ! kill -0 "$pid" 2>/dev/null; then
+      wait "$pid"; code=$?; pid=
+      echo "$code"; return 0
+    fi
+    sleep 0.1
+  done
+  echo "timeout"
+}
+
+find_window() { timeout "${2:-30}" xdotool search --sync --name "$1" 2>/dev/null | head -1; }
+
+press() {  # press <window> <key>: focus first, or the key is lost
+  xdotool windowfocus --sync "$1" && xdotool key "$2"
+}
+
+expect_startup_failure() {
+  local sentinel=$'SizeIndex = 7\r\n'
+  printf '%s' "$sentinel" > Quorvel.sav
+  start_program
+  local box
+  box=$(find_window '^Quorvel$') || true
+  [ -n "$box" ] || fail "no message box captioned Quorvel"
+  [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null)" ] || fail "a main window was created"
+  press "$box" Return
+  local code
+  code=$(wait_exit)
+  [ "$code" = 254 ] || fail "exit code: got $code, want 254 (-2)"
+  [ "$(cat Quorvel.sav)" = "$sentinel" ] || fail "Quorvel.sav was changed"
+  echo "PASS [$case]"
+}
+
+case "$case" in
+normal)
+  start_program
+  wid=$(find_window "$title_pattern") || true
+  [ -n "$wid" ] || fail "the main window did not appear (wine log: $(tail -3 "$work/wine.log"))"
+  sleep 0.5
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
+  sw=${screen%x*}; sh=${screen#*x}
+  # Centred: equal room left and right, above and below (a few pixels of
+  # frame drawn by Wine allowed).
+  dx=$(( (X + WIDTH / 2) - sw / 2 )); dy=$(( (Y + HEIGHT / 2) - sh / 2 ))
+  [ "${dx#-}" -le 16 ] && [ "${dy#-}" -le 24 ] || \
+    fail "window not centred: ${WIDTH}x${HEIGHT} at $X,$Y on ${sw}x${sh}"
+  [ -f Quorvel.cfg ] || fail "Quorvel.cfg was not created"
+  press "$wid" Escape
+  code=$(wait_exit)
+  [ "$code" = 0 ] || fail "exit code: got $code, want 0"
+  want=$'SizeIndex   = 0\r\nDisplayMode = 0\r\nAutoScale   = 0\r\nFFTAvg      = 0\r\nFFTWnd      = 0\r\n'
+  [ "$(cat Quorvel.sav)" = "$want" ] || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5)"
+  echo "PASS [$case]"
+  ;;
+no-driver)        # error A
+  printf 'Device = "NoSuchBoard"\r\n' > Quorvel.cfg
+  expect_startup_failure ;;
+no-plot)          # error B
+  restore_registry=1
+  "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f </dev/null >/dev/null 2>&1
+  expect_startup_failure ;;
+base-zero)        # error C
+  printf 'Device = QX420A\r\nBase = 0\r\n' > Quorvel.cfg
+  expect_startup_failure ;;
+open-fails)       # error D
+  printf 'FailOpen = 1\r\n' > SimBoard.cfg
+  expect_startup_failure ;;
+no-device)        # error E
+  printf 'NoDevice = 1\r\n' > SimBoard.cfg
+  expect_startup_failure ;;
+not-supported)    # error F
+  printf 'FailCapability = 1\r\n' > SimBoard.cfg
+  expect_startup_failure ;;
+*) fail "unknown case" ;;
+esac
