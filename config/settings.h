@@ -9,7 +9,8 @@ inline constexpr uint32_t kBoardCapable = 1u << 0;     // passed the start-up ca
 inline constexpr uint32_t kUsePellumEx1 = 1u << 1;     // try the extended plot component first
 
 inline constexpr int kMaxSizes = 32;
-// The analysis needs at least this many samples per window.
+// The analysis needs at least this many samples per window; shorter SizeArray
+// entries are raised to it when read.
 inline constexpr int32_t kMinWindowLength = 32;
 
 struct Settings {
@@ -26,7 +27,7 @@ struct Settings {
     char utilityName[40];       // board utility component
     int32_t base;               // board number; 0 stops start-up
     float oscScale;             // volts, oscilloscope axis half-span
-    int32_t sizeArray[kMaxSizes];   // window lengths offered in the Size list
+    int32_t sizeArray[kMaxSizes];   // window lengths offered in the Size list: powers of two, 32..2^30
     int32_t sizeCount;          // valid entries of sizeArray
     char fileName[256];         // base name of recorded files
     int32_t fileAutoIncrement;  // 0: no numbering; else the next file's number
