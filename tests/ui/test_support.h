@@ -1,0 +1,44 @@
+#pragma once
+// Helpers shared by the window framework tests.
+#include <windows.h>
+
+#include <string>
+
+inline HINSTANCE moduleInstance() {
+    return GetModuleHandleW(nullptr);
+}
+
+// Handles what is queued for this thread, at most `limit` messages, so that a
+// window that keeps posting cannot hang a test.
+inline void pumpMessages(int limit = 1000) {
+    MSG msg;
+    for (int i = 0; i < limit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+inline std::wstring windowText(HWND hwnd) {
+    wchar_t text[256] = {};
+    GetWindowTextW(hwnd, text, 256);
+    return text;
+}
+
+inline std::wstring className(HWND hwnd) {
+    wchar_t name[256] = {};
+    GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+inline std::string narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) out += c < 128 ? static_cast<char>(c) : '?';
+    return out;
+}
+
+// Rectangle of a window in screen coordinates.
+inline RECT screenRect(HWND hwnd) {
+    RECT rect = {};
+    GetWindowRect(hwnd, &rect);
+    return rect;
+}
