@@ -78,7 +78,7 @@ int32_t Application::onInitDialog() {
     const struct {
         int control;
         int icon;
-    } buttonIcons[] = {{IDC_START, IDI_START}, {IDC_RECORD, IDI_RECORD}, {IDC_CHOOSE_FILE, IDI_FILE}};
+    } buttonIcons[] = {{IDC_START_STOP, IDI_START}, {IDC_RECORD, IDI_RECORD}, {IDC_CHOOSE_FILE, IDI_FILE}};
     for (const auto& b : buttonIcons) {
         SendDlgItemMessageW(hwnd, b.control, BM_SETIMAGE, IMAGE_ICON,
                             reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(b.icon))));
@@ -90,7 +90,7 @@ int32_t Application::onInitDialog() {
     passStyle(topPlot);
 
     CheckDlgButton(hwnd, IDC_RECORD, BST_UNCHECKED);
-    CheckDlgButton(hwnd, IDC_START, BST_UNCHECKED);
+    CheckDlgButton(hwnd, IDC_START_STOP, BST_UNCHECKED);
     device->Control(kControlWrite, &boardParameters, 0);
     return 0;
 }

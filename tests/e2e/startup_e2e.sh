@@ -25,17 +25,17 @@ start_program() {
   pid=$!
 }
 
-# Waits for the program to end; prints its exit code as the shell sees it.
+# Waits up to 20 s for the program to end; sets code to its exit code as the
+# shell sees it, or to "timeout".
 wait_exit() {
-  local code
+  code=timeout
   for _ in $(seq 1 200); do
     if ! kill -0 "$pid" 2>/dev/null; then
       wait "$pid"; code=$?; pid=
-      echo "$code"; return 0
+      return 0
     fi
     sleep 0.1
   done
-  echo "timeout"
 }
 
 find_window() { timeout "${2:-30}" xdotool search --sync --name "$1" 2>/dev/null | head -1; }
@@ -45,18 +45,17 @@ press() {  # press <window> <key>: focus first, or the key is lost
 }
 
 expect_startup_failure() {
-  local sentinel=$'SizeIndex = 7\r\n'
-  printf '%s' "$sentinel" > Quorvel.sav
+  printf 'SizeIndex = 7\r\n' > Quorvel.sav
+  cp Quorvel.sav saved.before
   start_program
   local box
   box=$(find_window '^Quorvel$') || true
   [ -n "$box" ] || fail "no message box captioned Quorvel"
   [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null)" ] || fail "a main window was created"
   press "$box" Return
-  local code
-  code=$(wait_exit)
+  wait_exit
   [ "$code" = 254 ] || fail "exit code: got $code, want 254 (-2)"
-  [ "$(cat Quorvel.sav)" = "$sentinel" ] || fail "Quorvel.sav was changed"
+  cmp -s Quorvel.sav saved.before || fail "Quorvel.sav was changed"
   echo "PASS [$case]"
 }
 
@@ -76,10 +75,10 @@ normal)
     fail "window not centred: ${WIDTH}x${HEIGHT} at $X,$Y on ${sw}x${sh}"
   [ -f Quorvel.cfg ] || fail "Quorvel.cfg was not created"
   press "$wid" Escape
-  code=$(wait_exit)
+  wait_exit
   [ "$code" = 0 ] || fail "exit code: got $code, want 0"
-  want=$'SizeIndex   = 0\r\nDisplayMode = 0\r\nAutoScale   = 0\r\nFFTAvg      = 0\r\nFFTWnd      = 0\r\n'
-  [ "$(cat Quorvel.sav)" = "$want" ] || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5)"
+  printf 'SizeIndex   = 0\r\nDisplayMode = 0\r\nAutoScale   = 0\r\nFFTAvg      = 0\r\nFFTWnd      = 0\r\n' > saved.want
+  cmp -s Quorvel.sav saved.want || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5)"
   echo "PASS [$case]"
   ;;
 no-driver)        # error A
