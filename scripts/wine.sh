@@ -31,7 +31,7 @@ qv_start_xvfb() {
   for n in $(seq 90 140); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
   done
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
   QV_XVFB_PID=$!
   export DISPLAY=":$n"
   for _ in $(seq 1 100); do

@@ -68,11 +68,13 @@ normal)
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   screen=$(xdpyinfo | awk '/dimensions:/ {print $2}')
   sw=${screen%x*}; sh=${screen#*x}
-  # Centred: equal room left and right, above and below (a few pixels of
-  # frame drawn by Wine allowed).
-  dx=$(( (X + WIDTH / 2) - sw / 2 )); dy=$(( (Y + HEIGHT / 2) - sh / 2 ))
+  # Centred: the room left and right, above and below, is shared equally; a
+  # window larger than the screen starts at 0. A few pixels of frame drawn by
+  # Wine are allowed.
+  want_x=$(( WIDTH < sw ? (sw - WIDTH) / 2 : 0 )); want_y=$(( HEIGHT < sh ? (sh - HEIGHT) / 2 : 0 ))
+  dx=$(( X - want_x )); dy=$(( Y - want_y ))
   [ "${dx#-}" -le 16 ] && [ "${dy#-}" -le 24 ] || \
-    fail "window not centred: ${WIDTH}x${HEIGHT} at $X,$Y on ${sw}x${sh}"
+    fail "window not centred: ${WIDTH}x${HEIGHT} at $X,$Y on ${sw}x${sh}, want $want_x,$want_y"
   [ -f Quorvel.cfg ] || fail "Quorvel.cfg was not created"
   press "$wid" Escape
   wait_exit
