@@ -25,20 +25,25 @@ qv_wine_prefix() {
   fi
 }
 
-# qv_start_xvfb: starts a private X server and points DISPLAY at it.
+# qv_start_xvfb: starts a private X server and points DISPLAY at it. Xvfb
+# picks a free display itself and reports it when it is ready (-displayfd), so
+# runs started side by side never share a server.
 qv_start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
-  done
-  Xvfb ":$n" -screen 0 1600x1200x24 -nolisten tcp >/dev/null 2>&1 &
+  local numberFile
+  numberFile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$numberFile" >/dev/null 2>&1 &
   QV_XVFB_PID=$!
-  export DISPLAY=":$n"
   for _ in $(seq 1 100); do
-    xdpyinfo -display "$DISPLAY" >/dev/null 2>&1 && return 0
+    if [ -s "$numberFile" ]; then
+      export DISPLAY=":$(tr -d '[:space:]' <"$numberFile")"
+      rm -f "$numberFile"
+      return 0
+    fi
+    kill -0 "$QV_XVFB_PID" 2>/dev/null || break
     sleep 0.1
   done
-  echo "Xvfb did not start on $DISPLAY" >&2
+  rm -f "$numberFile"
+  echo "Xvfb did not start" >&2
   return 1
 }
 
