@@ -5,7 +5,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 
 #include "app/application_core.h"
 #include "app/cp1251.h"
+#include "tests/config/test_files.h"
 
 namespace fs = std::filesystem;
 
@@ -201,33 +201,25 @@ public:
 
 // Runs each test in an empty working folder: start-up reads and writes its
 // files in the current directory.
-class StartupTest : public ::testing::Test {
+class StartupTest : public TempDirTest {
 protected:
     void SetUp() override {
+        TempDirTest::SetUp();
         previous_ = fs::current_path();
-        folder_ = fs::temp_directory_path() /
-                  ("quorvel-startup-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        fs::current_path(folder_);
+        fs::current_path(path(""));
     }
     void TearDown() override {
         fs::current_path(previous_);
-        fs::remove_all(folder_);
+        TempDirTest::TearDown();
     }
-    static void writeFile(const char* name, const std::string& text) {
-        std::ofstream(name, std::ios::binary) << text;
-    }
-    static std::string readFile(const char* name) {
-        std::ifstream in(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    static void writeFile(const char* name, const std::string& text) { writeBytes(name, text); }
+    static std::string readFile(const char* name) { return readBytes(name); }
 
     FakeServices services;
     ApplicationCore app;
 
 private:
-    fs::path previous_, folder_;
+    fs::path previous_;
 };
 
 std::string message(const char* utf8) { return utf8ToCp1251(utf8); }
