@@ -16,13 +16,12 @@ scripts/build.sh win64
 . scripts/wine.sh
 qv_wine_env "$top/build/win64"
 trap qv_stop EXIT
-qv_wine_prefix
 headless=0
 if [ -z "${DISPLAY:-}" ] || ! xdpyinfo >/dev/null 2>&1; then
   headless=1
   qv_start_xvfb
 fi
-qv_start_wineserver
+qv_wine_start
 qv_register "$top/build/win64/bin"
 
 mkdir -p "$top/run"

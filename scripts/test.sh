@@ -21,9 +21,8 @@ echo "== Windows tests under Wine"
 . scripts/wine.sh
 qv_wine_env "$top/build/win64"
 trap qv_stop EXIT
-qv_wine_prefix
 qv_start_xvfb
-qv_start_wineserver
+qv_wine_start
 qv_register "$top/build/win64/bin"
 ctest --test-dir build/win64 --output-on-failure --timeout 300
 echo "== all tests passed"

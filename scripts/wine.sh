@@ -13,18 +13,6 @@ qv_wine_env() {
   export WINE WINESERVER
 }
 
-# Creates the prefix once. Without a window manager Wine must draw window
-# captions itself (Managed=N), or every closing window costs seconds.
-qv_wine_prefix() {
-  if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
-    mkdir -p "$WINEPREFIX"
-    "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-      </dev/null >/dev/null 2>&1
-    touch "$WINEPREFIX/.quorvel-ready"
-  fi
-}
-
 # qv_start_xvfb: starts a private X server and points DISPLAY at it. Xvfb
 # picks a free display itself and reports it when it is ready (-displayfd), so
 # runs started side by side never share a server.
@@ -47,10 +35,24 @@ qv_start_xvfb() {
   return 1
 }
 
-# Keeps one wine server running and primes it outside of any test runner:
-# Wine's helper processes inherit the pipes of the first Wine process.
-qv_start_wineserver() {
+# qv_wine_start: keeps one wine server running for the prefix, creates the
+# prefix on first use and primes it, all outside of any test runner: Wine's
+# helper processes inherit the pipes of the first Wine process. Start the
+# display first, so that Wine's desktop process finds it.
+qv_wine_start() {
+  # A server left from an earlier command would end on its own timeout.
+  "$WINESERVER" -k 2>/dev/null || true
+  "$WINESERVER" -w 2>/dev/null || true
+  mkdir -p "$WINEPREFIX"
   "$WINESERVER" -p
+  if [ ! -f "$WINEPREFIX/.quorvel-ready" ]; then
+    "$WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
+    # Without a window manager Wine must draw window captions itself
+    # (Managed=N), or every closing window costs seconds.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+      </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.quorvel-ready"
+  fi
   "$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
