@@ -46,7 +46,7 @@ xdotool windowfocus --sync "$wid"
 xdotool key F2          # start acquisition
 sleep 3
 import -window root "$top/run/quorvel.png"
-echo "Screenshot of the running bench: $top/run/quorvel.png"
+echo "Screenshot of the bench: $top/run/quorvel.png"
 xdotool windowfocus --sync "$wid"
 xdotool key F2 Escape   # stop, close
 wait "$pid" || true
