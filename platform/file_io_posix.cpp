@@ -2,8 +2,6 @@
 #include "platform/file_io.h"
 
 #include <cerrno>
-#include <cstdarg>
-#include <cstdio>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -83,15 +81,4 @@ void closeFile(FileHandle file) {
 bool fileExists(const char* fileName) {
     struct stat info;
     return fileName && ::stat(fileName, &info) == 0;
-}
-
-bool FormattedFileWrite(FileHandle file, const char* format, ...) {
-    char text[kFormattedWriteBytes];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (n < 0) return false;
-    const size_t length = static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1;
-    return writeFile(file, text, length);
 }

@@ -3,8 +3,6 @@
 
 #include <windows.h>
 
-#include <cstdarg>
-#include <cstdio>
 #include <new>
 
 namespace {
@@ -72,15 +70,4 @@ void closeFile(FileHandle file) {
 
 bool fileExists(const char* fileName) {
     return fileName && GetFileAttributesA(fileName) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool FormattedFileWrite(FileHandle file, const char* format, ...) {
-    char text[kFormattedWriteBytes];
-    va_list args;
-    va_start(args, format);
-    const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    if (n < 0) return false;
-    const size_t length = static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1;
-    return writeFile(file, text, length);
 }
