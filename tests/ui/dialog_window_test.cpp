@@ -88,18 +88,7 @@ const MessageMapEntry TestDialog::messageMap[] = {
     {0, 0, 0, Args::None, nullptr},
 };
 
-class DialogWindowTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(dialog.CreateModeless(moduleInstance(), IDD_MAIN, nullptr), nullptr)
-            << "dialog 101 was not created (is there a display?), error " << GetLastError();
-    }
-    void TearDown() override {
-        if (dialog.hwnd != nullptr) DestroyWindow(dialog.hwnd);
-        pumpMessages();
-    }
-    TestDialog dialog;
-};
+using DialogWindowTest = CreatedDialogTest<TestDialog>;
 
 TEST_F(DialogWindowTest, InitDialogAttachesTheObject) {
     EXPECT_EQ(dialog.initHwnd, dialog.hwnd) << "WM_INITDIALOG is dispatched with the handle set";

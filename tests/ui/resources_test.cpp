@@ -185,18 +185,7 @@ TEST(ProgramResources, MainDialogTemplate) {
     }
 }
 
-class MainDialogResource : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_NE(dialog.CreateModeless(moduleInstance(), IDD_MAIN, nullptr), nullptr)
-            << "dialog 101 was not created (is there a display?), error " << GetLastError();
-    }
-    void TearDown() override {
-        if (dialog.hwnd != nullptr) DestroyWindow(dialog.hwnd);
-        pumpMessages();
-    }
-    DialogWindow dialog;
-};
+using MainDialogResource = CreatedDialogTest<DialogWindow>;
 
 TEST_F(MainDialogResource, CreatedHiddenWithEveryControl) {
     const HWND hwnd = dialog.hwnd;

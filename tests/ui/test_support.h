@@ -2,7 +2,11 @@
 // Helpers shared by the window framework tests.
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <string>
+
+#include "resources/resource.h"
 
 inline HINSTANCE moduleInstance() {
     return GetModuleHandleW(nullptr);
@@ -42,3 +46,19 @@ inline RECT screenRect(HWND hwnd) {
     GetWindowRect(hwnd, &rect);
     return rect;
 }
+
+// A fixture holding dialog 101 of the program's resources, created (hidden)
+// through a dialog object of type D, and destroyed after the test.
+template <class D>
+class CreatedDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(dialog.CreateModeless(moduleInstance(), IDD_MAIN, nullptr), nullptr)
+            << "dialog 101 was not created (is there a display?), error " << GetLastError();
+    }
+    void TearDown() override {
+        if (dialog.hwnd != nullptr) DestroyWindow(dialog.hwnd);
+        pumpMessages();
+    }
+    D dialog;
+};
