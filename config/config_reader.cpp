@@ -30,6 +30,12 @@ const unsigned char kConfigCharMap[256] = {
 
 namespace {
 
+// A converted value token.
+struct Number {
+    int32_t integer;    // low 32 bits, or a real rounded half up
+    double real;
+};
+
 // Only the first this many characters of a key take part in the search.
 constexpr int kMaxKeyChars = 256;
 // Only the first this many characters of a real token (after its sign) are
@@ -39,11 +45,6 @@ constexpr int kMaxRealChars = 100;
 // Bytes up to 0x20 separate tokens: blanks, and 0 at each line end.
 bool separates(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-// A converted value token.
-struct Number {
-    int32_t integer;    // low 32 bits, or a real rounded half up
-    double real;
-};
 
 // Integer result of a real: value + 0.5 truncated toward zero. Values beyond
 // the int32 range saturate instead of overflowing the conversion.
@@ -248,43 +249,32 @@ int ConfigReader::readString(const char* key, char* dest, int size, const char* 
     return 1;
 }
 
-int ConfigReader::readInt(const char* key, int32_t* dest, int32_t def) const {
+// The key's first value token, taken from its Number by `pick`; the default
+// rule: a missing key or a token that is no number gives def, unless def is 0.
+template <typename T, typename Pick>
+int ConfigReader::readNumber(const char* key, T* dest, T def, Pick pick) const {
     if (empty()) return -1;
     if (!dest) return 0;
     int32_t pos = findKey(key);
     Number value;
     if (pos >= 0 && parseNumber(text_.get(), pos, value)) {
-        *dest = value.integer;
+        *dest = static_cast<T>(pick(value));
         return 1;
     }
     if (def != 0) *dest = def;
     return 0;
 }
 
+int ConfigReader::readInt(const char* key, int32_t* dest, int32_t def) const {
+    return readNumber(key, dest, def, [](const Number& n) { return n.integer; });
+}
+
 int ConfigReader::readDouble(const char* key, double* dest, double def) const {
-    if (empty()) return -1;
-    if (!dest) return 0;
-    int32_t pos = findKey(key);
-    Number value;
-    if (pos >= 0 && parseNumber(text_.get(), pos, value)) {
-        *dest = value.real;
-        return 1;
-    }
-    if (def != 0.0) *dest = def;
-    return 0;
+    return readNumber(key, dest, def, [](const Number& n) { return n.real; });
 }
 
 int ConfigReader::readFloat(const char* key, float* dest, float def) const {
-    if (empty()) return -1;
-    if (!dest) return 0;
-    int32_t pos = findKey(key);
-    Number value;
-    if (pos >= 0 && parseNumber(text_.get(), pos, value)) {
-        *dest = static_cast<float>(value.real);
-        return 1;
-    }
-    if (def != 0.0f) *dest = def;
-    return 0;
+    return readNumber(key, dest, def, [](const Number& n) { return n.real; });
 }
 
 int ConfigReader::readIntList(const char* key, int32_t* values, int maxCount) const {

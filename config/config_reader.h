@@ -40,6 +40,8 @@ public:
     int countValues(const char* key) const;
 
 private:
+    template <typename T, typename Pick>
+    int readNumber(const char* key, T* dest, T def, Pick pick) const;
     // Takes a buffer of length + 1 bytes holding the file's bytes.
     void adopt(std::unique_ptr<char[]> bytes, size_t length);
     void normalise();
