@@ -78,6 +78,17 @@ inline constexpr uint32_t kAcquisitionParametersType = 100;
 inline constexpr uint32_t kBoardParametersType = 190;
 inline constexpr uint32_t kChannelListType = 191;
 
+// An empty board record: both headers set, everything else zero, as the
+// program holds it before the board first fills it.
+inline BoardParameters emptyBoardParameters() {
+    BoardParameters p{};
+    p.type = kBoardParametersType;
+    p.size = sizeof(BoardParameters);
+    p.acquisition.type = kAcquisitionParametersType;
+    p.acquisition.size = sizeof(AcquisitionParameters);
+    return p;
+}
+
 // The capability record whose address GetProperty(kDevicePropertyCapabilities)
 // hands out. Only the words the program tests are named.
 struct BoardCapabilities {

@@ -44,11 +44,7 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
 ApplicationCore::ApplicationCore() {
     std::memset(&settings, 0, sizeof settings);
     std::memset(&viewState, 0, sizeof viewState);
-    std::memset(&boardParameters, 0, sizeof boardParameters);
-    boardParameters.type = kBoardParametersType;
-    boardParameters.size = sizeof(BoardParameters);
-    boardParameters.acquisition.type = kAcquisitionParametersType;
-    boardParameters.acquisition.size = sizeof(AcquisitionParameters);
+    boardParameters = emptyBoardParameters();
     presetConstructorDefaults(settings);
 }
 

@@ -308,11 +308,7 @@ TEST_F(BoardLibraries, FillTheBoardRecords) {
     IADCDevice* device = driver_.create<IADCDevice>("IADCDevice");
     ASSERT_NE(device, nullptr);
 
-    BoardParameters p{};
-    p.type = kBoardParametersType;
-    p.size = sizeof p;
-    p.acquisition.type = kAcquisitionParametersType;
-    p.acquisition.size = sizeof p.acquisition;
+    BoardParameters p = emptyBoardParameters();
     ASSERT_EQ(device->Control(kControlRead, &p, 0), 1);
     EXPECT_EQ(p.type, kBoardParametersType);
     EXPECT_EQ(p.size, sizeof p);
@@ -350,11 +346,7 @@ TEST_F(BoardLibraries, DeliverBlocksInRealTime) {
     ASSERT_EQ(utility->Property(kUtilityPropertyDevice, &device), 1);
     device->AddRef();
 
-    BoardParameters p{};
-    p.type = kBoardParametersType;
-    p.size = sizeof p;
-    p.acquisition.type = kAcquisitionParametersType;
-    p.acquisition.size = sizeof p.acquisition;
+    BoardParameters p = emptyBoardParameters();
     ASSERT_EQ(device->Control(kControlRead, &p, 0), 1);
     const int32_t channels = static_cast<int32_t>(p.channelCount);
     const int32_t frames = 256;

@@ -49,11 +49,7 @@ BoardSettings quietSettings(int32_t channels, double rate) {
 }
 
 AcquisitionParameters parametersFor(const BoardSettings& s) {
-    BoardParameters p{};
-    p.type = kBoardParametersType;
-    p.size = sizeof p;
-    p.acquisition.type = kAcquisitionParametersType;
-    p.acquisition.size = sizeof p.acquisition;
+    BoardParameters p = emptyBoardParameters();
     EXPECT_TRUE(simboard::control(s, kControlRead, &p));
     return p.acquisition;
 }
@@ -530,9 +526,7 @@ TEST(SimBoardDriver, FillsBoardParameters) {
     BoardSettings s = simboard::defaultSettings();
     s.channel[1].shown = false;
     s.channel[1].gain = 4;
-    BoardParameters p{};
-    p.type = kBoardParametersType;
-    p.size = sizeof p;
+    BoardParameters p = emptyBoardParameters();
     ASSERT_TRUE(simboard::control(s, kControlRead, &p));
     EXPECT_EQ(p.type, kBoardParametersType);
     EXPECT_EQ(p.channelCount, 2u);
