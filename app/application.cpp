@@ -117,7 +117,7 @@ void Application::OnPaint(HDC, const RECT&) { redrawPlots(); }
 
 // Draws both plots empty, with their scales, until acquisition fills them.
 void Application::redrawPlots() {
-    const double windowSeconds = 1024 / 10000.0;
+    const double windowSeconds = windowLength / channelRate;
     const float scale = settings.oscScale;
     const PlotRange range{0.0f, static_cast<float>(windowSeconds), -scale, scale, -scale, scale};
     const struct {
@@ -133,7 +133,7 @@ void Application::redrawPlots() {
         GetClientRect(control, &client);
         p.plot->SetProperty(kPlotPropertyXUnit, "Sec");
         if (p.yUnit) p.plot->SetProperty(kPlotPropertyYUnit, p.yUnit);
-        p.plot->BeginDraw(dc, reinterpret_cast<const PlotRect*>(&client), &range, 1024, 0, 0);
+        p.plot->BeginDraw(dc, reinterpret_cast<const PlotRect*>(&client), &range, windowLength, 0, 0);
         p.plot->EndDraw();
         ReleaseDC(control, dc);
     }

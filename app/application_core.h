@@ -74,6 +74,8 @@ public:
     BoardParameters boardParameters;
     int32_t channelCount = 1;           // channels the board delivers
     int32_t activeChannelCount = 0;     // channels of the running acquisition
+    int32_t windowLength = 1024;        // samples per channel window (N)
+    double channelRate = 10000.0;       // Hz, one channel
 
 private:
     StartupError fail(StartupServices& services, StartupError error, const char* name = nullptr);
