@@ -44,7 +44,11 @@ press() {  # press <window> <key>: focus first, or the key is lost
   xdotool windowfocus --sync "$1" && xdotool key "$2"
 }
 
+# expect_startup_failure <text>: a message box captioned Quorvel shows the
+# text, no main window is created, and the program ends with -2 without
+# touching Quorvel.sav.
 expect_startup_failure() {
+  local want=$1
   printf 'SizeIndex = 7\r\n' > Quorvel.sav
   cp Quorvel.sav saved.before
   start_program
@@ -52,6 +56,9 @@ expect_startup_failure() {
   box=$(find_window '^Quorvel$') || true
   [ -n "$box" ] || fail "no message box captioned Quorvel"
   [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null)" ] || fail "a main window was created"
+  local got
+  got=$("$WINE" "$bin/message_box_text.exe" Quorvel </dev/null 2>/dev/null)
+  [ "$got" = "$want" ] || fail "message: got '$got', want '$want'"
   press "$box" Return
   wait_exit
   [ "$code" = 254 ] || fail "exit code: got $code, want 254 (-2)"
@@ -97,22 +104,22 @@ normal|close-box)
   ;;
 no-driver)        # error A
   printf 'Device = "NoSuchBoard"\r\n' > Quorvel.cfg
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - NoSuchBoard.dll.' ;;
 no-plot)          # error B
   restore_registry=1
   "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f </dev/null >/dev/null 2>&1
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - PellumE.dll.' ;;
 base-zero)        # error C
   printf 'Device = QX420A\r\nBase = 0\r\n' > Quorvel.cfg
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Очень плохие параметры в файле Quorvel.cfg!' ;;
 open-fails)       # error D
   printf 'FailOpen = 1\r\n' > SimBoard.cfg
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Нет нужного драйвера или не верно заданы параметры платы!' ;;
 no-device)        # error E
   printf 'NoDevice = 1\r\n' > SimBoard.cfg
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Нет нужного драйвера!' ;;
 not-supported)    # error F
   printf 'FailCapability = 1\r\n' > SimBoard.cfg
-  expect_startup_failure ;;
+  expect_startup_failure $'Ошибка... \n Устройство не поддерживается программой!' ;;
 *) fail "unknown case" ;;
 esac
