@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "config/text_copy.h"
 #include "platform/file_io.h"
 
 // Letters fold to upper case; digits and + - . _ stay; ';' and ':' become the
@@ -137,15 +138,6 @@ bool parseNumber(const char* text, int32_t& pos, Number& out) {
     return convertToken(text + start, pos - start, out);
 }
 
-// Copies text into dest[size], cutting it to size - 1 bytes.
-void copyBounded(char* dest, int size, const char* text) {
-    int n = 0;
-    while (n < size - 1 && text[n] != 0) {
-        dest[n] = text[n];
-        ++n;
-    }
-    dest[n] = 0;
-}
 
 }  // namespace
 

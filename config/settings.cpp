@@ -2,6 +2,7 @@
 
 #include "config/config_reader.h"
 #include "config/default_config.h"
+#include "config/text_copy.h"
 #include "platform/file_io.h"
 
 namespace {
@@ -23,17 +24,6 @@ constexpr int32_t kMaxWindowLength = 1 << 30;
 
 constexpr char kFallbackDevice[] = "QX410A";
 constexpr char kFallbackUtility[] = "KestoUtility";
-
-// Copies text into dest[size], cutting it to size - 1 bytes.
-template <size_t size>
-void copyText(char (&dest)[size], const char* text) {
-    size_t n = 0;
-    while (n < size - 1 && text[n] != 0) {
-        dest[n] = text[n];
-        ++n;
-    }
-    dest[n] = 0;
-}
 
 template <typename T>
 void clampTo(T& value, T low, T high) {
