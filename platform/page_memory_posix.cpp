@@ -1,0 +1,14 @@
+// POSIX implementation of platform/page_memory.h: anonymous private mappings.
+#include "platform/page_memory.h"
+
+#include <sys/mman.h>
+
+void* allocatePages(size_t bytes) {
+    if (bytes == 0) return nullptr;
+    void* pages = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return pages == MAP_FAILED ? nullptr : pages;
+}
+
+void releasePages(void* pages, size_t bytes) {
+    if (pages) ::munmap(pages, bytes);
+}
