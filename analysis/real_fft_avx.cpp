@@ -62,6 +62,36 @@ inline void butterflyQuarter(V& a, V& b, V negMask) {
 
 inline Twiddle splat(double re, double im) { return {_mm256_set1_pd(re), _mm256_set1_pd(im)}; }
 
+// sin and cos of four angles in [0, pi/4] from their Taylor series up to the
+// 17th and 16th power; the first term left out is below 1e-18 there, so the
+// results are as close as the rounding of the products allows.
+inline void sinCos4(V a, V& sn, V& cs) {
+    static const double sinTerms[9] = {1.0, -0.16666666666666666, 0.008333333333333333,
+                                       -0.0001984126984126984, 2.7557319223985893e-06,
+                                       -2.505210838544172e-08, 1.6059043836821613e-10,
+                                       -7.647163731819816e-13, 2.8114572543455206e-15};
+    static const double cosTerms[9] = {1.0, -0.5, 0.041666666666666664, -0.001388888888888889,
+                                       2.48015873015873e-05, -2.755731922398589e-07,
+                                       2.08767569878681e-09, -1.1470745597729725e-11,
+                                       4.779477332387385e-14};
+    const V a2 = _mm256_mul_pd(a, a);
+    V ps = _mm256_set1_pd(sinTerms[8]), pc = _mm256_set1_pd(cosTerms[8]);
+    for (int k = 7; k >= 0; --k) {
+        ps = _mm256_add_pd(_mm256_mul_pd(ps, a2), _mm256_set1_pd(sinTerms[k]));
+        pc = _mm256_add_pd(_mm256_mul_pd(pc, a2), _mm256_set1_pd(cosTerms[k]));
+    }
+    sn = _mm256_mul_pd(ps, a);
+    cs = pc;
+}
+
+// sin and cos of one angle in [0, pi/4].
+inline void sinCos(double a, double& sn, double& cs) {
+    V vs, vc;
+    sinCos4(_mm256_set1_pd(a), vs, vc);
+    sn = _mm256_cvtsd_f64(vs);
+    cs = _mm256_cvtsd_f64(vc);
+}
+
 // ---------------------------------------------------------------------------
 // Bit reversal fused with the spans 1, 2, 4 and 8.
 
@@ -86,7 +116,9 @@ FirstStages makeFirstStages(double sign) {
     f.eighth[2] = splat(0.0, sign);
     f.eighth[3] = splat(-kSqrtHalf, sign * kSqrtHalf);
     double wr = 1.0, wi = 0.0;
-    const double cr = std::cos(kPi / 8), ci = sign * std::sin(kPi / 8);
+    double cr, ci;
+    sinCos(kPi / 8, ci, cr);
+    ci *= sign;
     for (int j = 0; j < 8; ++j) {
         f.sixteenth[j] = splat(wr, wi);
         const double nr = wr * cr - wi * ci;
@@ -177,28 +209,6 @@ void bitReverseAndFirstStages(double* x, uint32_t m, double sign) {
 // ---------------------------------------------------------------------------
 // The later stages.
 
-// sin and cos of four angles in [0, pi/4] from their Taylor series up to the
-// 17th and 16th power; the first term left out is below 1e-18 there, so the
-// results are as close as the rounding of the products allows.
-inline void sinCos4(V a, V& sn, V& cs) {
-    static const double sinTerms[9] = {1.0, -0.16666666666666666, 0.008333333333333333,
-                                       -0.0001984126984126984, 2.7557319223985893e-06,
-                                       -2.505210838544172e-08, 1.6059043836821613e-10,
-                                       -7.647163731819816e-13, 2.8114572543455206e-15};
-    static const double cosTerms[9] = {1.0, -0.5, 0.041666666666666664, -0.001388888888888889,
-                                       2.48015873015873e-05, -2.755731922398589e-07,
-                                       2.08767569878681e-09, -1.1470745597729725e-11,
-                                       4.779477332387385e-14};
-    const V a2 = _mm256_mul_pd(a, a);
-    V ps = _mm256_set1_pd(sinTerms[8]), pc = _mm256_set1_pd(cosTerms[8]);
-    for (int k = 7; k >= 0; --k) {
-        ps = _mm256_add_pd(_mm256_mul_pd(ps, a2), _mm256_set1_pd(sinTerms[k]));
-        pc = _mm256_add_pd(_mm256_mul_pd(pc, a2), _mm256_set1_pd(cosTerms[k]));
-    }
-    sn = _mm256_mul_pd(ps, a);
-    cs = pc;
-}
-
 // cos and sin of pi*r/runs for four values r (0 <= r < runs, runs a power of
 // two). Each angle is brought to [0, pi/4] exactly by cos(pi - a) = -cos a
 // and cos(pi/2 - a) = sin a.
@@ -238,7 +248,9 @@ struct Step {
 
 Step makeStep(uint32_t span, double sign) {
     const double angle = kPi / double(span);
-    return {span, sign, std::cos(angle), sign * std::sin(angle)};
+    double c, s;
+    sinCos(angle, s, c);
+    return {span, sign, c, sign * s};
 }
 
 constexpr uint32_t kChunk = 128;  // points j per twiddle chunk
@@ -426,21 +438,24 @@ void fusedStages(double* x, uint32_t m, uint32_t L, double sign) {
     }
 }
 
-// Spans from `first` to m/2 over m points, three stages per pass.
+// Spans from `first` to m/2 over m points, three stages per pass. A pass of
+// fewer stages, when needed, comes first: the twiddles of its small spans
+// serve many groups, while in the last passes each twiddle serves few.
 void laterStages(double* x, uint32_t m, uint32_t first, double sign) {
+    int stages = 0;
+    for (uint32_t L = first; L < m; L *= 2) ++stages;
     uint32_t L = first;
-    while (L < m) {
-        if (L * 8 <= m) {
-            fusedStages<3>(x, m, L, sign);
-            L *= 8;
-        } else if (L * 4 <= m) {
-            fusedStages<2>(x, m, L, sign);
-            L *= 4;
-        } else {
-            fusedStages<1>(x, m, L, sign);
-            L *= 2;
-        }
+    switch (stages % 3) {
+    case 1:
+        fusedStages<1>(x, m, L, sign);
+        L *= 2;
+        break;
+    case 2:
+        fusedStages<2>(x, m, L, sign);
+        L *= 4;
+        break;
     }
+    for (; L < m; L *= 8) fusedStages<3>(x, m, L, sign);
 }
 
 // Points per block whose stages run before the larger ones (depth first), so
@@ -505,14 +520,20 @@ void avxRealFftSplit(double* x, uint32_t m, int inverse) {
     const V h2Mask = inverse ? _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0) : _mm256_setr_pd(0.0, -0.0, 0.0, -0.0);
     const __m128d mirrorSign = inverse ? _mm_setzero_pd() : _mm_set1_pd(-0.0);
     const double theta = kPi / double(m);
-    const __m128d stepC = _mm_set1_pd(std::cos(theta)), stepS = _mm_set1_pd(sigma * std::sin(theta));
-    __m128d w = _mm_setr_pd(_mm_cvtsd_f64(stepC), _mm_cvtsd_f64(stepS));  // (wr, wi) of k = 1
+    double c, s;
+    sinCos(theta, s, c);
+    s *= sigma;
+    // The recurrence in scalars: its latency bounds this loop.
+    double wr = c, wi = s;  // k = 1
     const uint32_t quarter = m / 4;
     for (uint32_t k = 1; k <= quarter; ++k) {
+        const __m128d w = _mm_setr_pd(wr, wi);
         const __m128d mirror = _mm_xor_pd(_mm_shuffle_pd(w, w, 1), mirrorSign);  // (sigma wi, sigma wr)
         splitPairs(x, k, m, _mm256_insertf128_pd(_mm256_castpd128_pd256(w), mirror, 1), h2Mask);
-        // w = (wr c - wi s, wr s + wi c)
-        w = _mm_addsub_pd(_mm_mul_pd(w, stepC), _mm_mul_pd(_mm_shuffle_pd(w, w, 1), stepS));
+        const double nr = wr * c - wi * s;
+        const double ni = wr * s + wi * c;
+        wr = nr;
+        wi = ni;
     }
     x[2 * size_t(m / 2) + 1] = -x[2 * size_t(m / 2) + 1];
 }
