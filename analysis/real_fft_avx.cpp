@@ -523,17 +523,14 @@ void avxRealFftSplit(double* x, uint32_t m, int inverse) {
     double c, s;
     sinCos(theta, s, c);
     s *= sigma;
-    // The recurrence in scalars: its latency bounds this loop.
-    double wr = c, wi = s;  // k = 1
+    const __m128d stepC = _mm_set1_pd(c), stepS = _mm_set1_pd(s);
+    __m128d w = _mm_setr_pd(c, s);  // (wr, wi) of k = 1
     const uint32_t quarter = m / 4;
     for (uint32_t k = 1; k <= quarter; ++k) {
-        const __m128d w = _mm_setr_pd(wr, wi);
         const __m128d mirror = _mm_xor_pd(_mm_shuffle_pd(w, w, 1), mirrorSign);  // (sigma wi, sigma wr)
         splitPairs(x, k, m, _mm256_insertf128_pd(_mm256_castpd128_pd256(w), mirror, 1), h2Mask);
-        const double nr = wr * c - wi * s;
-        const double ni = wr * s + wi * c;
-        wr = nr;
-        wi = ni;
+        // w = (wr c - wi s, wi c + wr s)
+        w = _mm_addsub_pd(_mm_mul_pd(w, stepC), _mm_mul_pd(_mm_shuffle_pd(w, w, 1), stepS));
     }
     x[2 * size_t(m / 2) + 1] = -x[2 * size_t(m / 2) + 1];
 }
