@@ -3,22 +3,26 @@
 // AVX (see real_fft.cpp). The arithmetic is that of the portable code: every
 // butterfly is t = w*b; b = a - t; a = a + t on doubles, the twiddles of the
 // later stages come in runs of 16 from one cosine/sine pair and complex
-// multiplications, and the split step runs one recurrence. Only the order of
-// the work differs:
+// multiplications, and the split step runs one recurrence. What differs:
 //   - the bit reversal is done tile by tile through a 16 x 16 buffer, and the
 //     first four stages run on each group of 16 points straight from that
 //     buffer, so together they take one pass over the data;
 //   - the later stages run three at a time (groups of 8 segments), so each
-//     pass over the data does three stages;
+//     pass over the data does three stages; above 2^18 points, the stages
+//     within blocks of 2^18 points run block by block first;
 //   - within a pass the twiddles of a chunk of runs are formed once into a
-//     small buffer and applied to every group of the pass.
+//     small buffer and applied to every group of the pass; the runs a quarter
+//     circle on are the formed ones turned by -+i, which is exact;
+//   - cosines and sines come from a polynomial on [0, pi/4] and the exact
+//     symmetries of the circle, within an ulp or so of the library's;
+//   - the split step's one recurrence covers k = 1 .. m/4; the twiddles of
+//     m/2 - k are those of k with parts swapped, which is exact.
 #include "analysis/real_fft_kernels.h"
 
 #if QUORVEL_FFT_HAVE_AVX
 
 #include <immintrin.h>
 
-#include <cmath>
 #include <cstddef>
 
 namespace fft_detail {
@@ -61,6 +65,12 @@ inline void butterflyQuarter(V& a, V& b, V negMask) {
 }
 
 inline Twiddle splat(double re, double im) { return {_mm256_set1_pd(re), _mm256_set1_pd(im)}; }
+
+// The sign mask that, after swapping the parts, multiplies by w = -i (forward,
+// sign -1: -i*b = (bi, -br)) or +i (inverse: +i*b = (-bi, br)).
+inline V quarterTurnMask(double sign) {
+    return sign < 0 ? _mm256_setr_pd(0.0, -0.0, 0.0, -0.0) : _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+}
 
 // sin and cos of four angles in [0, pi/4] from their Taylor series up to the
 // 17th and 16th power; the first term left out is below 1e-18 there, so the
@@ -109,8 +119,7 @@ struct FirstStages {
 
 FirstStages makeFirstStages(double sign) {
     FirstStages f;
-    // Forward (sign -1): -i*b = (bi, -br); inverse: +i*b = (-bi, br).
-    f.quarterMask = sign < 0 ? _mm256_setr_pd(0.0, -0.0, 0.0, -0.0) : _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0);
+    f.quarterMask = quarterTurnMask(sign);
     f.eighth[0] = splat(1.0, 0.0);
     f.eighth[1] = splat(kSqrtHalf, sign * kSqrtHalf);
     f.eighth[2] = splat(0.0, sign);
@@ -312,11 +321,6 @@ void formRuns(const RunRequest* requests, uint32_t count) {
     }
 }
 
-#ifndef QUORVEL_FFT_BLOCK_LOG2
-#define QUORVEL_FFT_BLOCK_LOG2 18
-#endif
-
-
 inline void twiddled(V& a, V& b, const TwiddlePair& w) {
     butterfly(a, b, _mm256_load_pd(w.wr), _mm256_load_pd(w.wi));
 }
@@ -422,8 +426,7 @@ void fusedStages(double* x, uint32_t m, uint32_t L, double sign) {
     for (int t = 0; t < S; ++t) steps[t] = makeStep(L << t, sign);
     const int familyStage[4] = {0, 1, 2, 2};
     const uint32_t familyOffset[4] = {0, 0, 0, L};
-    PassTwiddles tw = {buffer[0], buffer[1], buffer[2], buffer[3],
-                       sign < 0 ? _mm256_setr_pd(0.0, -0.0, 0.0, -0.0) : _mm256_setr_pd(-0.0, 0.0, -0.0, 0.0)};
+    PassTwiddles tw = {buffer[0], buffer[1], buffer[2], buffer[3], quarterTurnMask(sign)};
     RunRequest requests[4 * kChunk / 16];
     for (uint32_t j0 = 0; j0 < L; j0 += chunk) {
         uint32_t count = 0;
@@ -460,7 +463,7 @@ void laterStages(double* x, uint32_t m, uint32_t first, double sign) {
 
 // Points per block whose stages run before the larger ones (depth first), so
 // that a block's passes stay in the cache.
-constexpr uint32_t kBlock = 1u << QUORVEL_FFT_BLOCK_LOG2;
+constexpr uint32_t kBlock = 1u << 18;
 
 }  // namespace
 
