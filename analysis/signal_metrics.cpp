@@ -44,6 +44,52 @@ inline double ditherSteps(uint32_t state) {
 size_t samplesBytes(int32_t length) { return static_cast<size_t>(length) * sizeof(double); }
 size_t spectrumBytes(int32_t length) { return static_cast<size_t>(length / 2) * sizeof(double); }
 
+// y[i] = (r_i - 16383) * amplitude + (x[i] - c) * w[i] for i < n, r_i the next
+// dither values drawn from `state` (the term is left out when not Dithered);
+// four at a time with four partial sums. Returns the sum of the y[i].
+template <bool Dithered>
+double windowSamples(const double* x, const double* w, double c, double amplitude, uint32_t n, double* y,
+                     uint32_t& state) {
+    double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
+    uint32_t s = state;
+    uint32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        double v0 = (x[i] - c) * w[i];
+        double v1 = (x[i + 1] - c) * w[i + 1];
+        double v2 = (x[i + 2] - c) * w[i + 2];
+        double v3 = (x[i + 3] - c) * w[i + 3];
+        if (Dithered) {
+            const uint32_t s1 = kLcgA * s + kLcgC;
+            const uint32_t s2 = kLcgA2 * s + kLcgC2;
+            const uint32_t s3 = kLcgA3 * s + kLcgC3;
+            s = kLcgA4 * s + kLcgC4;
+            v0 = ditherSteps(s1) * amplitude + v0;
+            v1 = ditherSteps(s2) * amplitude + v1;
+            v2 = ditherSteps(s3) * amplitude + v2;
+            v3 = ditherSteps(s) * amplitude + v3;
+        }
+        y[i] = v0;
+        y[i + 1] = v1;
+        y[i + 2] = v2;
+        y[i + 3] = v3;
+        sum0 += v0;
+        sum1 += v1;
+        sum2 += v2;
+        sum3 += v3;
+    }
+    for (; i < n; ++i) {
+        double v = (x[i] - c) * w[i];
+        if (Dithered) {
+            s = kLcgA * s + kLcgC;
+            v = ditherSteps(s) * amplitude + v;
+        }
+        y[i] = v;
+        sum0 += v;
+    }
+    state = s;
+    return (sum0 + sum1) + (sum2 + sum3);
+}
+
 }  // namespace
 
 // ---- ChannelRecord ----------------------------------------------------------
@@ -266,61 +312,12 @@ void SignalAnalyser::prepareTransformInput(const double* samples, int count, dou
     double* y = window.workBuffer;
     const double c = dcLevel;
 
-    // Windowed samples plus dither, four at a time with four partial sums.
-    double sum0 = 0.0, sum1 = 0.0, sum2 = 0.0, sum3 = 0.0;
-    uint32_t i = 0;
     const double amplitude = window.ditherAmplitude;
-    if (amplitude > 0.0) {
-        uint32_t s = ditherState;
-        for (; i + 4 <= n; i += 4) {
-            const uint32_t s1 = kLcgA * s + kLcgC;
-            const uint32_t s2 = kLcgA2 * s + kLcgC2;
-            const uint32_t s3 = kLcgA3 * s + kLcgC3;
-            s = kLcgA4 * s + kLcgC4;
-            const double v0 = ditherSteps(s1) * amplitude + (x[i] - c) * w[i];
-            const double v1 = ditherSteps(s2) * amplitude + (x[i + 1] - c) * w[i + 1];
-            const double v2 = ditherSteps(s3) * amplitude + (x[i + 2] - c) * w[i + 2];
-            const double v3 = ditherSteps(s) * amplitude + (x[i + 3] - c) * w[i + 3];
-            y[i] = v0;
-            y[i + 1] = v1;
-            y[i + 2] = v2;
-            y[i + 3] = v3;
-            sum0 += v0;
-            sum1 += v1;
-            sum2 += v2;
-            sum3 += v3;
-        }
-        ditherState = s;
-        for (; i < n; ++i) {
-            const double v = (nextDither() - kDitherCentre) * amplitude + (x[i] - c) * w[i];
-            y[i] = v;
-            sum0 += v;
-        }
-    } else {
-        for (; i + 4 <= n; i += 4) {
-            const double v0 = (x[i] - c) * w[i];
-            const double v1 = (x[i + 1] - c) * w[i + 1];
-            const double v2 = (x[i + 2] - c) * w[i + 2];
-            const double v3 = (x[i + 3] - c) * w[i + 3];
-            y[i] = v0;
-            y[i + 1] = v1;
-            y[i + 2] = v2;
-            y[i + 3] = v3;
-            sum0 += v0;
-            sum1 += v1;
-            sum2 += v2;
-            sum3 += v3;
-        }
-        for (; i < n; ++i) {
-            const double v = (x[i] - c) * w[i];
-            y[i] = v;
-            sum0 += v;
-        }
-    }
+    const double sum = amplitude > 0.0 ? windowSamples<true>(x, w, c, amplitude, n, y, ditherState)
+                                       : windowSamples<false>(x, w, c, 0.0, n, y, ditherState);
 
     // Remove the windowed mean (the residue of the offset and the dither's
     // mean) and normalise the window's power gain.
-    const double sum = (sum0 + sum1) + (sum2 + sum3);
     const double mean = window.coherentSum != 0.0 ? sum / window.coherentSum : 0.0;
     const double gain = window.gainFactor;
     for (uint32_t j = 0; j < n; ++j) y[j] = (y[j] - mean) * gain;
