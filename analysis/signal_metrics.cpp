@@ -90,6 +90,43 @@ double windowSamples(const double* x, const double* w, double c, double amplitud
     return (sum0 + sum1) + (sum2 + sum3);
 }
 
+struct SpectrumSums {
+    double peak;  // largest bin, at least the floor given
+    double sum;   // sum of all bins
+};
+
+// p[k] = fresh * |y_k|^2, plus keep * p[k] when Averaged, for k < bins, where
+// y_k = (y[2k], y[2k+1]); two bins at a time with two partial sums.
+template <bool Averaged>
+SpectrumSums updateSpectrum(const double* y, double* p, uint32_t bins, double fresh, double keep,
+                            double peakFloor) {
+    double top = peakFloor;
+    double sum0 = 0.0, sum1 = 0.0;
+    uint32_t k = 0;
+    for (; k + 2 <= bins; k += 2) {
+        double v0 = fresh * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]);
+        double v1 = fresh * (y[2 * k + 2] * y[2 * k + 2] + y[2 * k + 3] * y[2 * k + 3]);
+        if (Averaged) {
+            v0 += keep * p[k];
+            v1 += keep * p[k + 1];
+        }
+        p[k] = v0;
+        p[k + 1] = v1;
+        top = v0 > top ? v0 : top;
+        top = v1 > top ? v1 : top;
+        sum0 += v0;
+        sum1 += v1;
+    }
+    for (; k < bins; ++k) {
+        double v = fresh * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]);
+        if (Averaged) v += keep * p[k];
+        p[k] = v;
+        top = v > top ? v : top;
+        sum0 += v;
+    }
+    return {top, sum0 + sum1};
+}
+
 }  // namespace
 
 // ---- ChannelRecord ----------------------------------------------------------
@@ -340,50 +377,14 @@ double SignalAnalyser::accumulatePowerSpectrum(int averageCount, double* spectru
     y[1] = 0.0;
     const double scale = 2.0 / (static_cast<double>(length) * length);
 
-    double top = kSmallestNormal;
-    double sum0 = 0.0, sum1 = 0.0;
-    uint32_t k = 0;
-    if (averageCount <= 1) {
-        for (; k + 2 <= bins; k += 2) {
-            const double v0 = scale * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]);
-            const double v1 = scale * (y[2 * k + 2] * y[2 * k + 2] + y[2 * k + 3] * y[2 * k + 3]);
-            p[k] = v0;
-            p[k + 1] = v1;
-            top = v0 > top ? v0 : top;
-            top = v1 > top ? v1 : top;
-            sum0 += v0;
-            sum1 += v1;
-        }
-        for (; k < bins; ++k) {
-            const double v = scale * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]);
-            p[k] = v;
-            top = v > top ? v : top;
-            sum0 += v;
-        }
-    } else {
-        // Exponential average: the new spectrum weighs 1/averageCount.
-        const double fresh = scale / averageCount;
-        const double keep = 1.0 - 1.0 / averageCount;
-        for (; k + 2 <= bins; k += 2) {
-            const double v0 = fresh * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]) + keep * p[k];
-            const double v1 =
-                fresh * (y[2 * k + 2] * y[2 * k + 2] + y[2 * k + 3] * y[2 * k + 3]) + keep * p[k + 1];
-            p[k] = v0;
-            p[k + 1] = v1;
-            top = v0 > top ? v0 : top;
-            top = v1 > top ? v1 : top;
-            sum0 += v0;
-            sum1 += v1;
-        }
-        for (; k < bins; ++k) {
-            const double v = fresh * (y[2 * k] * y[2 * k] + y[2 * k + 1] * y[2 * k + 1]) + keep * p[k];
-            p[k] = v;
-            top = v > top ? v : top;
-            sum0 += v;
-        }
-    }
-    if (peak) *peak = top;
-    return std::sqrt(sum0 + sum1);
+    // With a count above 1 an exponential average: the new spectrum weighs
+    // 1/averageCount. The peak search starts from the smallest normal double.
+    const SpectrumSums sums =
+        averageCount <= 1
+            ? updateSpectrum<false>(y, p, bins, scale, 0.0, kSmallestNormal)
+            : updateSpectrum<true>(y, p, bins, scale / averageCount, 1.0 - 1.0 / averageCount, kSmallestNormal);
+    if (peak) *peak = sums.peak;
+    return std::sqrt(sums.sum);
 }
 
 double SignalAnalyser::analyseChannel(ChannelRecord& channel, double* ampl0) {
