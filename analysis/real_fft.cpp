@@ -121,7 +121,12 @@ void portableRealFftSplit(double* data, uint32_t m, int inverse, const double* t
 
 bool avxUsable() {
 #if QUORVEL_FFT_HAVE_AVX
-    static const bool usable = __builtin_cpu_supports("avx");
+    // Also reached from static initialisation, so the processor is examined
+    // here rather than trusted to have been already.
+    static const bool usable = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
     return usable;
 #else
     return false;
