@@ -24,6 +24,7 @@
 #include <immintrin.h>
 
 #include <cstddef>
+#include <utility>
 
 namespace fft_detail {
 namespace {
@@ -335,99 +336,95 @@ inline void twiddledQuarter(V& a, V& b, const TwiddlePair& w, V quarterMask) {
     a = _mm256_add_pd(a, t);
 }
 
-// The twiddles of one pass at two points j, j+1: span L at j, span 2L at j,
-// span 4L at j and at L + j. The others are these turned by -+i a quarter
-// circle on: span 2L at L + j, span 4L at 2L + j and 3L + j. Each run of the
-// turned ones starts from exactly the turned cosine and sine (see runStarts)
-// and the turn commutes exactly with the recurrence, so they are the same
-// numbers as runs of their own would give.
+// The twiddles of one pass of S stages at two points j, j+1. Family f holds
+// the twiddles of span 2^t L at offset r L + j, for (t, r) =
+//   f = 0: (0, 0)    f = 1: (1, 0)    f = 2, 3: (2, 0), (2, 1).
+// The twiddles of the other offsets, (1, 1), (2, 2) and (2, 3), are
+// these turned by -+i, a quarter circle on. Each run of the turned ones starts
+// from exactly the turned cosine and sine (see runStarts) and the turn
+// commutes exactly with the recurrence, so they are the same numbers as runs
+// of their own would give.
 struct PassTwiddles {
-    const TwiddlePair* span1;
-    const TwiddlePair* span2;
-    const TwiddlePair* span4;
-    const TwiddlePair* span4Plus;
+    const TwiddlePair* family[4];
     V quarterMask;
 };
 
+// Family of stage t, offset r (r < 2^(t-1) for t > 0) in PassTwiddles.
+constexpr int familyOf(int t, int r) { return t == 0 ? 0 : (1 << (t - 1)) + r; }
+
 // The butterflies of S stages on two points j, j+1 of each of the 2^S
-// segments of a group (segment k at base + k*L).
+// segments of a group (segment k at base + k*L): stage t pairs segment k with
+// k + 2^t (k without bit t), with the twiddle of offset k mod 2^t.
 template <int S>
-struct GroupStages;
+struct GroupStages {
+    static constexpr int K = 1 << S;
 
-template <>
-struct GroupStages<1> {
+    template <int T, int Kx>
+    static inline void stagePair(V (&v)[K], const PassTwiddles& tw, uint32_t j) {
+        constexpr int half = 1 << T;
+        if constexpr ((Kx & half) == 0) {
+            constexpr int r = Kx & (half - 1);
+            if constexpr (T == 0 || r < half / 2)
+                twiddled(v[Kx], v[Kx + half], tw.family[familyOf(T, r)][j]);
+            else
+                twiddledQuarter(v[Kx], v[Kx + half], tw.family[familyOf(T, r - half / 2)][j], tw.quarterMask);
+        }
+    }
+
+    template <int T, int... Ks>
+    static inline void stage(V (&v)[K], const PassTwiddles& tw, uint32_t j, std::integer_sequence<int, Ks...>) {
+        (stagePair<T, Ks>(v, tw, j), ...);
+    }
+
+    template <int... Ts>
+    static inline void stages(V (&v)[K], const PassTwiddles& tw, uint32_t j, std::integer_sequence<int, Ts...>) {
+        (stage<Ts>(v, tw, j, std::make_integer_sequence<int, K>()), ...);
+    }
+
+    template <int... Ks>
+    static inline void load(V (&v)[K], const double* p, size_t L, std::integer_sequence<int, Ks...>) {
+        ((v[Ks] = _mm256_loadu_pd(p + 2 * Ks * L)), ...);
+    }
+
+    template <int... Ks>
+    static inline void store(const V (&v)[K], double* p, size_t L, std::integer_sequence<int, Ks...>) {
+        (_mm256_storeu_pd(p + 2 * Ks * L, v[Ks]), ...);
+    }
+
     static void run(double* p, size_t L, const PassTwiddles& tw, uint32_t j) {
-        V v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 2 * L);
-        twiddled(v0, v1, tw.span1[j]);
-        _mm256_storeu_pd(p, v0);
-        _mm256_storeu_pd(p + 2 * L, v1);
+        V v[K];
+        load(v, p, L, std::make_integer_sequence<int, K>());
+        stages(v, tw, j, std::make_integer_sequence<int, S>());
+        store(v, p, L, std::make_integer_sequence<int, K>());
     }
 };
 
-template <>
-struct GroupStages<2> {
-    static void run(double* p, size_t L, const PassTwiddles& tw, uint32_t j) {
-        V v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 2 * L);
-        V v2 = _mm256_loadu_pd(p + 4 * L), v3 = _mm256_loadu_pd(p + 6 * L);
-        twiddled(v0, v1, tw.span1[j]);
-        twiddled(v2, v3, tw.span1[j]);
-        twiddled(v0, v2, tw.span2[j]);
-        twiddledQuarter(v1, v3, tw.span2[j], tw.quarterMask);
-        _mm256_storeu_pd(p, v0);
-        _mm256_storeu_pd(p + 2 * L, v1);
-        _mm256_storeu_pd(p + 4 * L, v2);
-        _mm256_storeu_pd(p + 6 * L, v3);
-    }
-};
-
-template <>
-struct GroupStages<3> {
-    static void run(double* p, size_t L, const PassTwiddles& tw, uint32_t j) {
-        V v0 = _mm256_loadu_pd(p), v1 = _mm256_loadu_pd(p + 2 * L);
-        V v2 = _mm256_loadu_pd(p + 4 * L), v3 = _mm256_loadu_pd(p + 6 * L);
-        V v4 = _mm256_loadu_pd(p + 8 * L), v5 = _mm256_loadu_pd(p + 10 * L);
-        V v6 = _mm256_loadu_pd(p + 12 * L), v7 = _mm256_loadu_pd(p + 14 * L);
-        const TwiddlePair& a = tw.span1[j];
-        twiddled(v0, v1, a);
-        twiddled(v2, v3, a);
-        twiddled(v4, v5, a);
-        twiddled(v6, v7, a);
-        const TwiddlePair& b = tw.span2[j];
-        twiddled(v0, v2, b);
-        twiddledQuarter(v1, v3, b, tw.quarterMask);
-        twiddled(v4, v6, b);
-        twiddledQuarter(v5, v7, b, tw.quarterMask);
-        const TwiddlePair& c0 = tw.span4[j];
-        const TwiddlePair& c1 = tw.span4Plus[j];
-        twiddled(v0, v4, c0);
-        twiddled(v1, v5, c1);
-        twiddledQuarter(v2, v6, c0, tw.quarterMask);
-        twiddledQuarter(v3, v7, c1, tw.quarterMask);
-        _mm256_storeu_pd(p, v0);
-        _mm256_storeu_pd(p + 2 * L, v1);
-        _mm256_storeu_pd(p + 4 * L, v2);
-        _mm256_storeu_pd(p + 6 * L, v3);
-        _mm256_storeu_pd(p + 8 * L, v4);
-        _mm256_storeu_pd(p + 10 * L, v5);
-        _mm256_storeu_pd(p + 12 * L, v6);
-        _mm256_storeu_pd(p + 14 * L, v7);
-    }
-};
+// Four stages at a time would need all sixteen registers for the data; the
+// spills cost more than the pass they save.
+constexpr int kMaxFusedStages = 3;
 
 // Stages of spans L, 2L, .., 2^(S-1) L over all groups of 2^S L points.
 template <int S>
 void fusedStages(double* x, uint32_t m, uint32_t L, double sign) {
-    constexpr uint32_t K = 1u << S;  // segments per group
-    constexpr int kFamilies = S == 3 ? 4 : S;
+    static_assert(S >= 1 && S <= kMaxFusedStages);
+    constexpr uint32_t K = 1u << S;              // segments per group
+    constexpr int kFamilies = 1 << (S - 1);
     const uint32_t chunk = L < kChunk ? L : kChunk;
-    TwiddlePair buffer[4][kChunk / 2];
-    // (span, offset) of each family formed: (L, 0), (2L, 0), (4L, 0), (4L, L).
+    TwiddlePair buffer[kFamilies][kChunk / 2];
     Step steps[S];
     for (int t = 0; t < S; ++t) steps[t] = makeStep(L << t, sign);
-    const int familyStage[4] = {0, 1, 2, 2};
-    const uint32_t familyOffset[4] = {0, 0, 0, L};
-    PassTwiddles tw = {buffer[0], buffer[1], buffer[2], buffer[3], quarterTurnMask(sign)};
-    RunRequest requests[4 * kChunk / 16];
+    PassTwiddles tw = {{}, quarterTurnMask(sign)};
+    int familyStage[kFamilies];
+    uint32_t familyOffset[kFamilies];
+    for (int t = 0; t < S; ++t) {
+        for (int r = 0; r < (t == 0 ? 1 : 1 << (t - 1)); ++r) {
+            const int f = familyOf(t, r);
+            familyStage[f] = t;
+            familyOffset[f] = r * L;
+            tw.family[f] = buffer[f];
+        }
+    }
+    RunRequest requests[kFamilies * kChunk / 16];
     for (uint32_t j0 = 0; j0 < L; j0 += chunk) {
         uint32_t count = 0;
         for (int f = 0; f < kFamilies; ++f)
@@ -448,7 +445,7 @@ void laterStages(double* x, uint32_t m, uint32_t first, double sign) {
     int stages = 0;
     for (uint32_t L = first; L < m; L *= 2) ++stages;
     uint32_t L = first;
-    switch (stages % 3) {
+    switch (stages % kMaxFusedStages) {
     case 1:
         fusedStages<1>(x, m, L, sign);
         L *= 2;
