@@ -295,29 +295,37 @@ void formRuns(const RunRequest* requests, uint32_t count) {
             startI[r + i] = requests[r + i < count ? r + i : count - 1].step->sign * s[i];
         }
     }
-    for (uint32_t r = 0; r < count; r += 2) {
-        // Runs a and b share the registers; a missing b repeats a and is not stored.
-        const RunRequest& a = requests[r];
-        const RunRequest& b = requests[r + 1 < count ? r + 1 : r];
-        const double bR = r + 1 < count ? startR[r + 1] : startR[r];
-        const double bI = r + 1 < count ? startI[r + 1] : startI[r];
-        V wr = _mm256_setr_pd(startR[r], startR[r], bR, bR);
-        V wi = _mm256_setr_pd(startI[r], startI[r], bI, bI);
-        const V c = _mm256_setr_pd(a.step->c, a.step->c, b.step->c, b.step->c);
-        const V s = _mm256_setr_pd(a.step->s, a.step->s, b.step->s, b.step->s);
-        const bool storeB = r + 1 < count;
+    // Four runs at a time, two per register set, so that two recurrences
+    // overlap; a missing run repeats the last one and is not stored.
+    for (uint32_t r = 0; r < count; r += 4) {
+        const RunRequest* q[4];
+        V wr[2], wi[2], c[2], s[2];
+        for (uint32_t i = 0; i < 4; ++i) q[i] = requests + (r + i < count ? r + i : count - 1);
+        for (int h = 0; h < 2; ++h) {
+            const uint32_t ia = r + 2 * h < count ? r + 2 * h : count - 1;
+            const uint32_t ib = r + 2 * h + 1 < count ? r + 2 * h + 1 : count - 1;
+            const Step& a = *q[2 * h]->step;
+            const Step& b = *q[2 * h + 1]->step;
+            wr[h] = _mm256_setr_pd(startR[ia], startR[ia], startR[ib], startR[ib]);
+            wi[h] = _mm256_setr_pd(startI[ia], startI[ia], startI[ib], startI[ib]);
+            c[h] = _mm256_setr_pd(a.c, a.c, b.c, b.c);
+            s[h] = _mm256_setr_pd(a.s, a.s, b.s, b.s);
+        }
         for (int j = 0; j < 16; j += 2) {
-            // (wr, wi) is point j, (nr, ni) point j + 1.
-            const V nr = _mm256_sub_pd(_mm256_mul_pd(wr, c), _mm256_mul_pd(wi, s));
-            const V ni = _mm256_add_pd(_mm256_mul_pd(wr, s), _mm256_mul_pd(wi, c));
-            _mm256_store_pd(a.out[j / 2].wr, _mm256_permute2f128_pd(wr, nr, 0x20));
-            _mm256_store_pd(a.out[j / 2].wi, _mm256_permute2f128_pd(wi, ni, 0x20));
-            if (storeB) {
-                _mm256_store_pd(b.out[j / 2].wr, _mm256_permute2f128_pd(wr, nr, 0x31));
-                _mm256_store_pd(b.out[j / 2].wi, _mm256_permute2f128_pd(wi, ni, 0x31));
+            for (int h = 0; h < 2; ++h) {
+                // (wr, wi) is point j, (nr, ni) point j + 1.
+                const V nr = _mm256_sub_pd(_mm256_mul_pd(wr[h], c[h]), _mm256_mul_pd(wi[h], s[h]));
+                const V ni = _mm256_add_pd(_mm256_mul_pd(wr[h], s[h]), _mm256_mul_pd(wi[h], c[h]));
+                for (int half = 0; half < 2; ++half) {
+                    if (r + 2 * h + half >= count) break;
+                    TwiddlePair& t = q[2 * h + half]->out[j / 2];
+                    const int sel = half ? 0x31 : 0x20;
+                    _mm256_store_pd(t.wr, _mm256_permute2f128_pd(wr[h], nr, sel));
+                    _mm256_store_pd(t.wi, _mm256_permute2f128_pd(wi[h], ni, sel));
+                }
+                wr[h] = _mm256_sub_pd(_mm256_mul_pd(nr, c[h]), _mm256_mul_pd(ni, s[h]));
+                wi[h] = _mm256_add_pd(_mm256_mul_pd(nr, s[h]), _mm256_mul_pd(ni, c[h]));
             }
-            wr = _mm256_sub_pd(_mm256_mul_pd(nr, c), _mm256_mul_pd(ni, s));
-            wi = _mm256_add_pd(_mm256_mul_pd(nr, s), _mm256_mul_pd(ni, c));
         }
     }
 }
