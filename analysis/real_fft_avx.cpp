@@ -114,17 +114,15 @@ inline uint32_t reverse4(uint32_t v) {
 // The constants of the first four stages for one direction.
 struct FirstStages {
     V quarterMask;                 // negates the slot that w = -+i makes negative
-    Twiddle eighth[4];             // e^(-+i pi j/4), j = 0..3
+    Twiddle eighth1, eighth3;      // e^(-+i pi/4), e^(-+i 3 pi/4); j = 0 and 2 need no product
     Twiddle sixteenth[8];          // e^(-+i pi j/8), j = 0..7
 };
 
 FirstStages makeFirstStages(double sign) {
     FirstStages f;
     f.quarterMask = quarterTurnMask(sign);
-    f.eighth[0] = splat(1.0, 0.0);
-    f.eighth[1] = splat(kSqrtHalf, sign * kSqrtHalf);
-    f.eighth[2] = splat(0.0, sign);
-    f.eighth[3] = splat(-kSqrtHalf, sign * kSqrtHalf);
+    f.eighth1 = splat(kSqrtHalf, sign * kSqrtHalf);
+    f.eighth3 = splat(-kSqrtHalf, sign * kSqrtHalf);
     double wr = 1.0, wi = 0.0;
     double cr, ci;
     sinCos(kPi / 8, ci, cr);
@@ -150,9 +148,9 @@ inline void firstFourStages(V* r, const FirstStages& f) {
             butterflyQuarter(p[i + 1], p[i + 3], f.quarterMask);
         }
         butterflyUnit(p[0], p[4]);
-        butterfly(p[1], p[5], f.eighth[1].wr, f.eighth[1].wi);
+        butterfly(p[1], p[5], f.eighth1.wr, f.eighth1.wi);
         butterflyQuarter(p[2], p[6], f.quarterMask);
-        butterfly(p[3], p[7], f.eighth[3].wr, f.eighth[3].wi);
+        butterfly(p[3], p[7], f.eighth3.wr, f.eighth3.wi);
     }
     butterflyUnit(r[0], r[8]);
     for (int j = 1; j < 8; ++j) butterfly(r[j], r[j + 8], f.sixteenth[j].wr, f.sixteenth[j].wi);
