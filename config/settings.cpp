@@ -3,19 +3,10 @@
 #include "config/config_reader.h"
 #include "config/default_config.h"
 #include "config/text_copy.h"
+#include "display/channel_colours.h"
 #include "platform/file_io.h"
 
 namespace {
-
-// Channel k of the plot style starts with colour k mod 19 of this list
-// (0x00BBGGRR).
-constexpr uint32_t kPresetChannelColours[] = {
-    0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0x008000,
-    0x000080, 0x800000, 0x808000, 0x800080, 0x008080, 0x80FF80, 0x8080FF,
-    0xFF8080, 0xFFFF80, 0xFF80FF, 0x80FFFF, 0xFFFFFF,
-};
-constexpr int kPresetChannelColourCount = sizeof kPresetChannelColours / sizeof kPresetChannelColours[0];
-static_assert(kPresetChannelColourCount == 19);
 
 constexpr int kPresetSizeCount = 9;             // 1K .. 256K
 constexpr int32_t kPresetFirstSize = 1024;
@@ -86,7 +77,7 @@ void presetDefaults(Settings& settings, const SystemColours& colours) {
     style.fontSize = 8;
     style.gridLinesX = 8;
     style.window = nullptr;
-    for (int k = 0; k < 32; ++k) style.channelColour[k] = kPresetChannelColours[k % kPresetChannelColourCount];
+    for (int k = 0; k < 32; ++k) style.channelColour[k] = presetChannelColour(k);
     copyText(style.fontName, "Courier New Cyr");
 }
 

@@ -7,19 +7,13 @@
 #include <new>
 
 #include "config/config_reader.h"
+#include "display/channel_colours.h"
 
 namespace simboard {
 
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586476925286766559;
-
-// Channel k's default colour is entry k mod 19 (0x00BBGGRR).
-constexpr uint32_t kDefaultColours[19] = {
-    0x00FF00, 0x0000FF, 0xFF0000, 0xFFFF00, 0xFF00FF, 0x00FFFF, 0x008000,
-    0x000080, 0x800000, 0x808000, 0x800080, 0x008080, 0x80FF80, 0x8080FF,
-    0xFF8080, 0xFFFF80, 0xFF80FF, 0x80FFFF, 0xFFFFFF,
-};
 
 // Bins of the default frequencies in a kDefaultBinWindow-point window: odd,
 // below the middle, channel k takes entry k mod 6.
@@ -113,7 +107,7 @@ BoardSettings defaultSettings() {
         c.bits = 16;
         c.gain = 1;
         c.shown = true;
-        c.colour = kDefaultColours[k % 19];
+        c.colour = presetChannelColour(k);
     }
     // A little distortion on the first two channels, so that the harmonic
     // figures have something to find.
