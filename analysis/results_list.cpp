@@ -27,12 +27,12 @@ void addFormattedLine(ResultsLineSink& sink, const char* format, ...) {
     sink.addListLine(line);
 }
 
-void addChannelLines(const ChannelRecord& channel, int viewMode, ResultsLineSink& sink) {
+void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLineSink& sink) {
     addFormattedLine(sink, "---- Channel \xB9%2d, Gain = %2d --------", channel.channelNumber + 1,
                      channel.gain & 0xFF);
     addFormattedLine(sink, "Min   = %7.3f V", channel.min);
     addFormattedLine(sink, "Max   = %7.3f V", channel.max);
-    if (viewMode != 0) {
+    if (viewMode != ViewMode::Scope) {
         addFormattedLine(sink, "Freq  = %7.3f Hz", channel.freq);
         addFormattedLine(sink, "Ampl0 = %7.3f V", channel.ampl0);
         addFormattedLine(sink, "Ampl0 = %7.3f RMS", channel.ampl0 * kSqrtHalf);
@@ -53,7 +53,7 @@ void addChannelLines(const ChannelRecord& channel, int viewMode, ResultsLineSink
 }  // namespace
 
 void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, int viewMode, ResultsLineSink& sink) {
+                       int activeChannelCount, ViewMode viewMode, ResultsLineSink& sink) {
     if (activeChannelCount < 1 || !channels) {
         sink.addListLine("");
         return;

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "analysis/signal_metrics.h"
+#include "display/view_mode.h"
 
 // Size of one formatted line, terminator included; longer lines are cut.
 inline constexpr int kResultsLineBytes = 256;
@@ -25,6 +26,6 @@ protected:
 // Hands the lines of the list to `sink`: one empty line when no channel is in
 // use; otherwise the block of every channel 0..activeChannelCount-1 whose
 // channelShown flag is set (13 lines in the spectrum views, 6 in the
-// oscilloscope view 0). Volt values are shown as stored in the records.
+// oscilloscope view; any other value counts as a spectrum view). Volt values are shown as stored in the records.
 void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, int viewMode, ResultsLineSink& sink);
+                       int activeChannelCount, ViewMode viewMode, ResultsLineSink& sink);

@@ -41,7 +41,7 @@ inline double ditherSteps(uint32_t state) {
     return static_cast<double>(static_cast<int>((state >> 16) & 0x7FFF) - kDitherCentre);
 }
 
-size_t samplesBytes(int32_t length) { return static_cast<size_t>(length) * sizeof(double); }
+size_t storeBytes(int32_t storeLength) { return static_cast<size_t>(storeLength) * sizeof(double); }
 size_t spectrumBytes(int32_t length) { return static_cast<size_t>(length / 2) * sizeof(double); }
 
 // y[i] = (r_i - 16383) * amplitude + (x[i] - c) * w[i] for i < n, r_i the next
@@ -133,18 +133,23 @@ SpectrumSums updateSpectrum(const double* y, double* p, uint32_t bins, double fr
 
 ChannelRecord::~ChannelRecord() { releaseBuffers(); }
 
+int32_t ChannelRecord::storeLengthFor(int32_t length) { return length + length / 4; }
+
 bool ChannelRecord::allocateBuffers(int32_t length) {
     if (length == sampleCount && samples && powerSpectrum && length > 0) {
-        std::memset(samples, 0, samplesBytes(length));
+        std::memset(sampleStore, 0, storeBytes(sampleStoreLength));
         std::memset(powerSpectrum, 0, spectrumBytes(length));
+        samples = sampleStore;
         return true;
     }
     releaseBuffers();
-    if (length < 2 || static_cast<uint64_t>(length) > SIZE_MAX / sizeof(double)) return false;
-    samples = static_cast<double*>(allocatePages(samplesBytes(length)));
+    if (length < 2 || length > INT32_MAX / 5 * 4) return false;
+    sampleStoreLength = storeLengthFor(length);
+    sampleStore = static_cast<double*>(allocatePages(storeBytes(sampleStoreLength)));
     powerSpectrum = static_cast<double*>(allocatePages(spectrumBytes(length)));
+    samples = sampleStore;
     sampleCount = length;
-    if (!samples || !powerSpectrum) {
+    if (!sampleStore || !powerSpectrum) {
         releaseBuffers();
         return false;
     }
@@ -152,8 +157,10 @@ bool ChannelRecord::allocateBuffers(int32_t length) {
 }
 
 void ChannelRecord::releaseBuffers() {
-    releasePages(samples, samplesBytes(sampleCount));
+    releasePages(sampleStore, storeBytes(sampleStoreLength));
     releasePages(powerSpectrum, spectrumBytes(sampleCount));
+    sampleStore = nullptr;
+    sampleStoreLength = 0;
     samples = nullptr;
     powerSpectrum = nullptr;
     sampleCount = 0;
@@ -405,7 +412,7 @@ double SignalAnalyser::analyseChannel(ChannelRecord& channel, double* ampl0) {
 }
 
 bool SignalAnalyser::runSpectrumPass(ChannelRecord* channels, const SpectrumPassInput& input) {
-    if (!channels || input.windowLength <= 0 || input.viewMode < 1 || input.viewMode > 3 ||
+    if (!channels || input.windowLength <= 0 || !isSpectrumView(input.viewMode) ||
         input.filledCount < input.windowLength)
         return false;
     FftWindow& window = fftWindow;

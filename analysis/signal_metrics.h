@@ -10,6 +10,7 @@
 
 #include "analysis/fft_window.h"
 #include "display/plot_interface.h"
+#include "display/view_mode.h"
 
 inline constexpr int kChannelRecordCount = 32;
 inline constexpr int kHarmonicCount = 9;                // orders 2..10
@@ -29,7 +30,8 @@ struct ChannelRecord {
 
     // Gives the record a window of `length` samples (length even, >= 2) and a
     // spectrum of length/2 bins. Buffers of that length already held are kept
-    // and cleared to 0; otherwise they are replaced by new zero-filled ones.
+    // and cleared to 0 (the window back at the start of its store); otherwise
+    // they are replaced by new zero-filled ones.
     // On failure (or a bad length) none are held, sampleCount is 0 and the
     // result is false.
     bool allocateBuffers(int32_t length);
@@ -56,10 +58,18 @@ struct ChannelRecord {
     double snr = 0.0;               // dB
     double thd = 0.0;               // dB, negative when the harmonics are weaker
     int32_t sampleCount = 0;        // N: samples in `samples`; 0 when no buffers are held
-    double* samples = nullptr;      // N samples, V, oldest first
+    double* samples = nullptr;      // N samples, V, oldest first; inside sampleStore
     double* powerSpectrum = nullptr;    // N/2 bins, V^2 per bin, averaged
     double powerPeak = 0.0;         // largest bin of powerSpectrum after the latest update
     MarkerRecord markers[kMarkersPerChannel] = {};  // 0 level line, 1 fundamental, 2..10 harmonics
+
+    // The window is kept in a longer store: new samples are written after the
+    // window and `samples` moves forward, so the window is moved back to the
+    // start of the store only when the slack after it runs out (once per
+    // storeLengthFor(N) - N appended samples), not on every block.
+    static int32_t storeLengthFor(int32_t length);
+    double* sampleStore = nullptr;  // sampleStoreLength doubles, a page allocation
+    int32_t sampleStoreLength = 0;
 };
 
 struct ToneResults {
@@ -104,7 +114,7 @@ struct SpectrumPassInput {
     int32_t windowLength;           // N of the channel windows
     int32_t filledCount;            // samples appended since the start
     int32_t activeChannelCount;     // channels analysed, 0..32
-    int32_t viewMode;               // 0 scope, 1 spectrum V, 2 spectrum dB0, 3 spectrum dB
+    ViewMode viewMode;              // the pass runs in the spectrum views only
     int32_t averagingSelection;     // position in the Avg list: averaging count - 1
     int32_t windowId;               // selected FFT window
     double channelRate;             // Hz, one channel

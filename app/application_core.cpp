@@ -1,9 +1,15 @@
 #include "app/application_core.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "app/cp1251.h"
+#include "analysis/fft_window.h"
+#include "analysis/results_list.h"
+#include "display/plot_view.h"
+#include "platform/text_cp1251.h"
+#include "resources/resource.h"
 
 namespace {
 
@@ -41,10 +47,8 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
     std::snprintf(text, sizeof text, format.c_str(), name ? name : "");
 }
 
-ApplicationCore::ApplicationCore() {
-    std::memset(&settings, 0, sizeof settings);
-    std::memset(&viewState, 0, sizeof viewState);
-    boardParameters = emptyBoardParameters();
+ApplicationCore::ApplicationCore()
+    : engine(settings, viewState, analysis, settings.plotStyle.channelColour) {
     presetConstructorDefaults(settings);
 }
 
@@ -117,6 +121,7 @@ StartupError ApplicationCore::start(StartupServices& services) {
         return fail(services, StartupError::NotSupported);
     }
     applyFullScale();
+    engine.attachBoard(utility, device, voltsPerCount);
     loadViewState(viewState, kViewStateFileName, settings.sizeCount);
     return StartupError::None;
 }
@@ -136,8 +141,10 @@ bool ApplicationCore::boardIsSupported() {
 }
 
 void ApplicationCore::applyFullScale() {
+    // A full scale that is missing, not finite or not above 0 counts as 1 V.
     float fullScale = 0.0f;
-    if (device->GetProperty(kDevicePropertyFullScale, &fullScale) == 0 || fullScale == 0.0f) {
+    if (device->GetProperty(kDevicePropertyFullScale, &fullScale) == 0 || !(fullScale > 0.0f) ||
+        !std::isfinite(fullScale)) {
         fullScale = 1.0f;
     }
     voltsPerCount = fullScale / 32768.0;
@@ -145,8 +152,208 @@ void ApplicationCore::applyFullScale() {
 }
 
 void ApplicationCore::releaseComponents() {
+    engine.attachBoard(nullptr, nullptr, voltsPerCount);
     release(mainPlot);
     release(topPlot);
     release(device);
     release(utility);
+}
+
+// ---- The main dialog's portable operations ----------------------------------
+
+namespace {
+
+constexpr const char* kViewModeTexts[kViewModeCount] = {
+    "  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0", "  Spectre FFT dB"};
+
+// Property 14 of the main plot: which kind of view it shows.
+constexpr int32_t kPlotKindSpectrum = 10;
+constexpr int32_t kPlotKindScope = 0;
+
+// CBN_CLOSEUP: a combo box's drop-down list closed.
+constexpr int32_t kComboClosed = 8;
+
+// Receives the results lines into the list box.
+class ListBoxSink final : public ResultsLineSink {
+public:
+    ListBoxSink(DialogServices& dialog, int32_t control) : dialog_(dialog), control_(control) {}
+    void addListLine(const char* line) override { dialog_.addListLine(control_, line); }
+
+private:
+    DialogServices& dialog_;
+    int32_t control_;
+};
+
+int32_t selectionOf(DialogServices& dialog, int32_t control) {
+    return static_cast<int16_t>(dialog.comboSelection(control));
+}
+
+}  // namespace
+
+void formatSizeText(char (&text)[256], int32_t value) {
+    if (value >= 1048576) std::snprintf(text, sizeof text, "%2.1fM", value / 1048576.0);
+    else if (value < 1024) std::snprintf(text, sizeof text, "%d", value);
+    else std::snprintf(text, sizeof text, "%2.1fK", value / 1024.0);
+}
+
+void ApplicationCore::bindDialog(DialogServices* dialog) {
+    dialog_ = dialog;
+    engine.bind(dialog, dialog ? this : nullptr);
+}
+
+void ApplicationCore::fillControls() {
+    if (!dialog_) return;
+    DialogServices& d = *dialog_;
+    char text[256];
+
+    d.clearCombo(IDC_VIEW_MODE);
+    for (const char* mode : kViewModeTexts) d.addComboText(IDC_VIEW_MODE, mode);
+    const int32_t mode = std::clamp(static_cast<int32_t>(viewState.displayMode), 0, kViewModeCount - 1);
+    viewState.displayMode = static_cast<ViewMode>(mode);
+    d.selectComboItem(IDC_VIEW_MODE, mode);
+
+    if (viewState.autoScale) d.setChecked(IDC_AUTO_SCALE, true);
+
+    d.clearCombo(IDC_SIZE_LIST);
+    for (int32_t i = 0; i < settings.sizeCount && i < kMaxSizes; ++i) {
+        formatSizeText(text, settings.sizeArray[i]);
+        d.addComboText(IDC_SIZE_LIST, text);
+    }
+    d.selectComboItem(IDC_SIZE_LIST, viewState.sizeIndex);
+
+    d.clearCombo(IDC_AVERAGING);
+    for (int32_t count = 1; count <= kAvgListLength; ++count) {
+        std::snprintf(text, sizeof text, " %2d", count);
+        d.addComboText(IDC_AVERAGING, text);
+    }
+    d.selectComboItem(IDC_AVERAGING, viewState.fftAvg);
+
+    d.clearCombo(IDC_FFT_WINDOW);
+    for (const char* name : kFftWindowNames) d.addComboText(IDC_FFT_WINDOW, name);
+    d.selectComboItem(IDC_FFT_WINDOW, viewState.fftWnd);
+
+    engine.refreshBoardParameters();
+    readControls();
+}
+
+void ApplicationCore::readControls() {
+    if (!dialog_) return;
+    DialogServices& d = *dialog_;
+    viewState.sizeIndex = selectionOf(d, IDC_SIZE_LIST);
+    viewState.displayMode = static_cast<ViewMode>(selectionOf(d, IDC_VIEW_MODE));
+    viewState.autoScale = d.isChecked(IDC_AUTO_SCALE) ? 1 : 0;
+    viewState.fftAvg = selectionOf(d, IDC_AVERAGING);
+    viewState.fftWnd = selectionOf(d, IDC_FFT_WINDOW);
+    if (mainPlot) {
+        const int32_t kind = viewState.displayMode != ViewMode::Scope ? kPlotKindSpectrum : kPlotKindScope;
+        mainPlot->SetProperty(kPlotPropertyViewKind, &kind);
+    }
+}
+
+void ApplicationCore::onAutoScale() {
+    readControls();
+    redrawPlots(false);
+}
+
+void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
+    if (notification != kComboClosed) return;
+    switch (control) {
+    case IDC_VIEW_MODE:
+        engine.onViewModeClosed();
+        break;
+    case IDC_AVERAGING:
+        engine.onAveragingClosed();
+        break;
+    case IDC_FFT_WINDOW:
+        engine.onWindowClosed();
+        break;
+    default:
+        break;
+    }
+}
+
+void ApplicationCore::redrawPlots(bool withAnalysis) {
+    if (!dialog_) return;
+    drawTopPlot();
+    drawMainPlot(withAnalysis);
+    if (withAnalysis) rebuildResultsList();
+}
+
+void ApplicationCore::drawTopPlot() {
+    if (!topPlot) return;
+    PlotRect client{};
+    void* dc = dialog_->beginPlotPaint(IDC_TOP_PLOT, &client);
+    if (!dc) return;
+    const PlotFrame frame = topPlotFrame(engine.windowLength, engine.channelRate, settings.oscScale);
+    topPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
+    topPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
+    if (engine.plotScratch) {
+        for (int32_t i = 0; i < engine.activeChannelCount && i < kChannelRecordCount; ++i) {
+            if (convertForPlot(engine.channels[i], ViewMode::Scope, settings.fftScaleV, engine.plotScratch) == 0)
+                continue;
+            topPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
+                               nullptr, 0);
+        }
+    }
+    topPlot->EndDraw();
+    dialog_->endPlotPaint(IDC_TOP_PLOT, dc);
+}
+
+void ApplicationCore::drawMainPlot(bool withAnalysis) {
+    if (!mainPlot) return;
+    const int32_t length = engine.windowLength;
+    const ViewMode view = viewState.displayMode;
+    const bool spectrumView = length != 0 && isSpectrumView(view);
+    if (withAnalysis && spectrumView && engine.filledCount >= length) {
+        const SpectrumPassInput input{length, engine.filledCount, engine.activeChannelCount, view,
+                                      viewState.fftAvg, viewState.fftWnd, engine.channelRate,
+                                      engine.channelColour};
+        analysis.runSpectrumPass(engine.channels, input);
+    }
+
+    PlotRect client{};
+    void* dc = dialog_->beginPlotPaint(IDC_MAIN_PLOT, &client);
+    if (!dc) return;
+    const int32_t active = std::min(engine.activeChannelCount, kChannelRecordCount);
+    double peakPower = engine.channels[0].powerPeak;
+    for (int32_t i = 1; i < active; ++i) peakPower = std::max(peakPower, engine.channels[i].powerPeak);
+    const MainPlotInput input{view,
+                              viewState.autoScale != 0,
+                              length,
+                              engine.channelRate,
+                              settings.fftScaleV,
+                              settings.fftScaleDb,
+                              analysis.fftWindow.enbw,
+                              peakPower,
+                              analysis.scopeMin,
+                              analysis.scopeMax,
+                              settings.oscScale};
+    const PlotFrame frame = mainPlotFrame(input);
+    mainPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
+    mainPlot->SetProperty(kPlotPropertyYUnit, frame.yUnit);
+    mainPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
+    if (engine.plotScratch) {
+        for (int32_t i = 0; i < active; ++i) {
+            if (!engine.channelShown[i]) continue;
+            ChannelRecord& channel = engine.channels[i];
+            if (convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch) == 0) continue;
+            mainPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
+                                spectrumView ? channel.markers : nullptr, 0);
+        }
+    }
+    mainPlot->EndDraw();
+    dialog_->endPlotPaint(IDC_MAIN_PLOT, dc);
+}
+
+void ApplicationCore::rebuildResultsList() {
+    if (!dialog_) return;
+    const int32_t top = dialog_->beginListUpdate(IDC_INFO);
+    // Channels without a window are left out.
+    int32_t listed[kChannelRecordCount] = {};
+    for (int32_t i = 0; i < kChannelRecordCount; ++i) {
+        listed[i] = engine.channels[i].hasBuffers() ? engine.channelShown[i] : 0;
+    }
+    ListBoxSink sink(*dialog_, IDC_INFO);
+    buildResultsLines(engine.channels, listed, engine.activeChannelCount, viewState.displayMode, sink);
+    dialog_->endListUpdate(IDC_INFO, top);
 }

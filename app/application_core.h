@@ -5,10 +5,13 @@
 #include <cstdint>
 
 #include "acquisition/board_interface.h"
+#include "acquisition/engine.h"
+#include "analysis/signal_metrics.h"
 #include "app/component_loader.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "display/plot_interface.h"
+#include "platform/dialog_services.h"
 
 inline constexpr const char kConfigFileName[] = "Quorvel.cfg";
 inline constexpr const char kViewStateFileName[] = "Quorvel.sav";
@@ -49,9 +52,14 @@ enum class StartupError {
     NotSupported,       // the board failed the capability check
 };
 
-class ApplicationCore {
+// The running program's portable side: the parts that the application object
+// composes (acquisition engine, analysis state, view state) and the main
+// dialog's operations that need no window of their own. The dialog reaches
+// them, and they reach the dialog, through DialogServices.
+class ApplicationCore : public EngineClient {
 public:
     ApplicationCore();
+    virtual ~ApplicationCore() = default;
 
     // Presets, configuration, components, board check and saved view state, in
     // this order. Shows the message of the first failure and returns it; on
@@ -61,28 +69,57 @@ public:
     // Releases mainPlot, topPlot, device and utility, in this order.
     void releaseComponents();
 
+    // The main dialog, from its initialisation to its destruction; null
+    // detaches it.
+    void bindDialog(DialogServices* dialog);
+
+    // Fills the View mode, Size, Avg and FFT Window lists and the Auto Scale
+    // button from the view state, then refreshes the board parameters and
+    // reads the controls back.
+    void fillControls();
+    // Copies the lists' selections (signed 16-bit) and the Auto Scale state
+    // into the view state and tells the main plot which kind of view it shows.
+    void readControls() override;
+    // Top plot, then main plot; with analysis the spectrum pass runs first and
+    // the results list is rebuilt last.
+    void redrawPlots(bool withAnalysis);
+    void redrawWithAnalysis() override { redrawPlots(true); }
+    void rebuildResultsList();
+
+    // Commands of the main dialog that the engine does not take itself.
+    void onAutoScale();
+    // WM_COMMAND of any other control: list closings.
+    void onControlCommand(int32_t control, int32_t notification);
+
     // Component interfaces; null when not loaded.
     IPellumE* mainPlot = nullptr;       // draws the main plot
     IPellumE* topPlot = nullptr;        // draws the top plot; may stay null
     IADCUtility* utility = nullptr;
     IADCDevice* device = nullptr;       // handed out by the utility
 
-    Settings settings;
-    ViewState viewState;
+    Settings settings{};
+    ViewState viewState{};
     double voltsPerCount = 0.0;         // board full scale / 32768
 
-    BoardParameters boardParameters;
-    int32_t channelCount = 1;           // channels the board delivers
-    int32_t activeChannelCount = 0;     // channels of the running acquisition
-    int32_t windowLength = 1024;        // samples per channel window (N)
-    double channelRate = 10000.0;       // Hz, one channel
+    SignalAnalyser analysis;            // window record, averaging, scope extremes
+    AcquisitionEngine engine;           // channel set, windows, block flow
+
+protected:
+    DialogServices* dialog() const { return dialog_; }
 
 private:
     StartupError fail(StartupServices& services, StartupError error, const char* name = nullptr);
     IPellumE* loadPlot(StartupServices& services, ComponentHandle& handle, const char* name);
     bool boardIsSupported();
     void applyFullScale();
+    void drawTopPlot();
+    void drawMainPlot(bool withAnalysis);
+
+    DialogServices* dialog_ = nullptr;
 };
+
+// The Size list's text of a window length: "512", "1.0K", "1.5K", "2.0M".
+void formatSizeText(char (&text)[256], int32_t value);
 
 // The message shown for a start-up error; `name` is the component for
 // NoComponent. Code page 1251, at most 255 bytes.

@@ -40,7 +40,7 @@ public:
 
     std::vector<std::string> build(int activeChannelCount, int viewMode) {
         CollectedLines sink;
-        buildResultsLines(channels, shown, activeChannelCount, viewMode, sink);
+        buildResultsLines(channels, shown, activeChannelCount, static_cast<ViewMode>(viewMode), sink);
         return sink.lines;
     }
 

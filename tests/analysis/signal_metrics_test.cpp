@@ -34,7 +34,7 @@ public:
     }
 
     SpectrumPassInput input(int32_t activeChannels, int32_t viewMode = 1, int32_t averagingSelection = 0) const {
-        return {static_cast<int32_t>(length), static_cast<int32_t>(length), activeChannels, viewMode,
+        return {static_cast<int32_t>(length), static_cast<int32_t>(length), activeChannels, static_cast<ViewMode>(viewMode),
                 averagingSelection, windowId, rate, colours};
     }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "app/application_core.h"
-#include "app/cp1251.h"
+#include "platform/text_cp1251.h"
 #include "tests/config/test_files.h"
 
 namespace fs = std::filesystem;
@@ -428,14 +428,14 @@ TEST_F(StartupTest, SavedViewStateIsReadOnlyAfterEveryCheckPassed) {
         ApplicationCore core;
         EXPECT_EQ(core.start(s), StartupError::NotSupported);
         EXPECT_EQ(core.viewState.sizeIndex, 0);
-        EXPECT_EQ(core.viewState.displayMode, 0);
+        EXPECT_EQ(core.viewState.displayMode, ViewMode::Scope);
     }
     EXPECT_EQ(readFile("Quorvel.sav"), saved);
 
     services.installAll();
     ASSERT_EQ(app.start(services), StartupError::None);
     EXPECT_EQ(app.viewState.sizeIndex, 2);
-    EXPECT_EQ(app.viewState.displayMode, 1);
+    EXPECT_EQ(app.viewState.displayMode, ViewMode::SpectrumVolts);
     EXPECT_EQ(app.viewState.autoScale, 1);
 }
 

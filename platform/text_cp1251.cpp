@@ -1,4 +1,4 @@
-#include "app/cp1251.h"
+#include "platform/text_cp1251.h"
 
 #include <cstdint>
 
