@@ -2,6 +2,9 @@
 
 #include <float.h>
 
+#include <cstdarg>
+#include <cstdio>
+
 #include "app/message_box.h"
 #include "resources/resource.h"
 #include "ui/text_win.h"
@@ -10,6 +13,9 @@ namespace {
 
 constexpr char kWindowTitle[] = "  Quorvel v3.1 [ May 18 2008 ]";
 constexpr char kStartupCaption[] = "Quorvel";
+
+// The acquisition timer of the main window.
+constexpr UINT_PTR kAcquisitionTimer = 1;
 
 // Start-up's view of the system.
 class WindowsStartupServices final : public StartupServices {
@@ -36,12 +42,23 @@ constexpr uint32_t kCursorStyle[5] = {3, 0x0080FF80, 0, 0, 0};
 
 // clang-format off
 const MessageMapEntry Application::messageMap[] = {
-//  message         first id   last id  kind          handler
-  { WM_INITDIALOG,  0,         0,       Args::None,   handler(&Application::onInitDialog) },
-  { WM_DESTROY,     0,         0,       Args::None,   handler(&Application::onDestroy) },
-  { WM_MOVE,        0,         0,       Args::None,   handler(&Application::onMove) },
-  { WM_COMMAND,     IDCANCEL,  0,       Args::None,   handler(&Application::onCancel) },
-  { 0,              0,         0,       Args::None,   nullptr },
+//  message            first id              last id  kind          handler
+  { WM_TIMER,          0,                    0,       Args::WParam, handler(&Application::onTimer) },
+  { WM_LBUTTONDOWN,    0,                    0,       Args::None,   handler(&Application::onPlotLeftDown) },
+  { WM_LBUTTONDBLCLK,  0,                    0,       Args::None,   handler(&Application::onPlotLeftDoubleClick) },
+  { WM_RBUTTONDOWN,    0,                    0,       Args::None,   handler(&Application::onPlotRightDown) },
+  { WM_MOUSEMOVE,      0,                    0,       Args::WParam, handler(&Application::onPlotMouseMove) },
+  { WM_INITDIALOG,     0,                    0,       Args::None,   handler(&Application::onInitDialog) },
+  { WM_DESTROY,        0,                    0,       Args::None,   handler(&Application::onDestroy) },
+  { WM_MOVE,           0,                    0,       Args::None,   handler(&Application::onMove) },
+  { WM_COMMAND,        IDC_AUTO_SCALE,       0,       Args::None,   handler(&Application::onAutoScaleCommand) },
+  { WM_COMMAND,        IDCANCEL,             0,       Args::None,   handler(&Application::onCancel) },
+  { WM_COMMAND,        IDC_START_STOP,       0,       Args::WParam, handler(&Application::onStartStop) },
+  { WM_COMMAND,        IDM_REFRESH_CHANNELS, 0,       Args::None,   handler(&Application::onRefreshChannels) },
+  { WM_COMMAND,        IDC_RECORD,           0,       Args::WParam, handler(&Application::onRecordButton) },
+  { WM_COMMAND,        IDC_CHOOSE_FILE,      0,       Args::None,   handler(&Application::onChooseFile) },
+  { WM_COMMAND,        0,                    0,       Args::Both,   handler(&Application::onComboCommand) },
+  { 0,                 0,                    0,       Args::None,   nullptr },
 };
 // clang-format on
 
@@ -65,14 +82,28 @@ Application::Application(HINSTANCE instance) : instance_(instance) {
     UpdateWindow(hwnd);
 }
 
-void Application::passStyle(IPellumE* plot) {
-    if (!plot) return;
-    plot->SetStyle(&settings.plotStyle);
-    plot->SetProperty(kPlotPropertyCursor, kCursorStyle);
+Application::~Application() {
+    bindDialog(nullptr);
+    if (listFont_) DeleteObject(listFont_);
 }
+
+// ---- Messages -----------------------------------------------------------------
+
+int32_t Application::onTimer(WPARAM timer) {
+    if (timer == kAcquisitionTimer) engine.onAcquisitionTimer();
+    return 0;
+}
+
+// The plot's mouse handling is bound to these rows; until the plot component
+// takes the mouse, the dialog's default handling goes on.
+int32_t Application::onPlotLeftDown() { return kNotHandled; }
+int32_t Application::onPlotLeftDoubleClick() { return kNotHandled; }
+int32_t Application::onPlotRightDown() { return kNotHandled; }
+int32_t Application::onPlotMouseMove(WPARAM) { return kNotHandled; }
 
 int32_t Application::onInitDialog() {
     if (!mainPlot || !utility || !device) return onDestroy();
+    bindDialog(this);
 
     SetWindowTextW(hwnd, widenCp1251(kWindowTitle).c_str());
     const struct {
@@ -84,6 +115,9 @@ int32_t Application::onInitDialog() {
                             reinterpret_cast<LPARAM>(LoadIconW(instance_, MAKEINTRESOURCEW(b.icon))));
     }
 
+    setListFont();
+    fillControls();
+
     settings.plotStyle.window = hwnd;
     settings.plotStyle.fontNamePtr = settings.plotStyle.fontName;
     passStyle(mainPlot);
@@ -91,50 +125,202 @@ int32_t Application::onInitDialog() {
 
     CheckDlgButton(hwnd, IDC_RECORD, BST_UNCHECKED);
     CheckDlgButton(hwnd, IDC_START_STOP, BST_UNCHECKED);
-    device->Control(kControlWrite, &boardParameters, 0);
+    engine.updateControlStates(true);
+    startHelp();
+    device->Control(kControlWrite, &engine.boardParameters, 0);
+    PostMessageW(hwnd, WM_COMMAND, IDM_REFRESH_CHANNELS, 0);
     return 0;
 }
 
 int32_t Application::onDestroy() {
+    engine.stopAcquisition();
     PostQuitMessage(0);
     return 0;
 }
 
 int32_t Application::onMove() { return kNotHandled; }
 
+int32_t Application::onAutoScaleCommand() {
+    onAutoScale();
+    return 0;
+}
+
 int32_t Application::onCancel() {
     DestroyWindow(hwnd);
     return 0;
 }
 
+int32_t Application::onStartStop(WPARAM wParam) {
+    engine.startAcquisition(HIWORD(wParam));
+    return 0;
+}
+
+int32_t Application::onRefreshChannels() {
+    engine.refreshChannelList();
+    return 0;
+}
+
+int32_t Application::onRecordButton(WPARAM) { return 0; }
+
+int32_t Application::onChooseFile() { return 0; }
+
+int32_t Application::onComboCommand(WPARAM wParam, LPARAM) {
+    onControlCommand(LOWORD(wParam), HIWORD(wParam));
+    return 0;
+}
+
 void Application::OnDestroyed() {
     saveViewState(viewState, kViewStateFileName);
+    bindDialog(nullptr);
     releaseComponents();
     Window::OnDestroyed();
 }
 
-void Application::OnPaint(HDC, const RECT&) { redrawPlots(); }
+void Application::OnPaint(HDC, const RECT&) { redrawPlots(false); }
 
-// Draws both plots empty, with their scales, until acquisition fills them.
-void Application::redrawPlots() {
-    const double windowSeconds = windowLength / channelRate;
-    const float scale = settings.oscScale;
-    const PlotRange range{0.0f, static_cast<float>(windowSeconds), -scale, scale, -scale, scale};
-    const struct {
-        IPellumE* plot;
-        int control;
-        const char* yUnit;
-    } plots[] = {{topPlot, IDC_TOP_PLOT, nullptr}, {mainPlot, IDC_MAIN_PLOT, "V  "}};
-    for (const auto& p : plots) {
-        if (!p.plot) continue;
-        HWND control = GetDlgItem(hwnd, p.control);
-        HDC dc = GetDC(control);
-        RECT client;
-        GetClientRect(control, &client);
-        p.plot->SetProperty(kPlotPropertyXUnit, "Sec");
-        if (p.yUnit) p.plot->SetProperty(kPlotPropertyYUnit, p.yUnit);
-        p.plot->BeginDraw(dc, reinterpret_cast<const PlotRect*>(&client), &range, windowLength, 0, 0);
-        p.plot->EndDraw();
-        ReleaseDC(control, dc);
+// ---- Initialisation -------------------------------------------------------------
+
+// A 10-point fixed-pitch font for the results list and three of the lists;
+// the FFT Window list keeps the dialog's font.
+void Application::setListFont() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen) ReleaseDC(nullptr, screen);
+    if (!listFont_) {
+        listFont_ = CreateFontW(-10 * dpi / 72, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
+                                FIXED_PITCH | FF_MODERN, L"Courier");
+    }
+    for (int control : {IDC_INFO, IDC_VIEW_MODE, IDC_AVERAGING, IDC_SIZE_LIST}) {
+        SendDlgItemMessageW(hwnd, control, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), FALSE);
     }
 }
+
+void Application::passStyle(IPellumE* plot) {
+    if (!plot) return;
+    plot->SetStyle(&settings.plotStyle);
+    plot->SetProperty(kPlotPropertyCursor, kCursorStyle);
+}
+
+// The balloon help of the dialog's controls starts here.
+void Application::startHelp() {}
+
+// ---- Message boxes ----------------------------------------------------------------
+
+int32_t Application::FormattedWindowMessage(UINT style, const char* format, ...) {
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return ShowMessage(text, style);
+}
+
+// ---- DialogServices ---------------------------------------------------------------
+
+bool Application::isChecked(int32_t control) { return IsDlgButtonChecked(hwnd, control) == BST_CHECKED; }
+
+void Application::setChecked(int32_t control, bool checked) {
+    CheckDlgButton(hwnd, control, checked ? BST_CHECKED : BST_UNCHECKED);
+}
+
+void Application::enableControl(int32_t control, bool enabled) {
+    if (HWND item = GetDlgItem(hwnd, control)) EnableWindow(item, enabled);
+}
+
+void Application::clearCombo(int32_t control) { SendDlgItemMessageW(hwnd, control, CB_RESETCONTENT, 0, 0); }
+
+void Application::addComboText(int32_t control, const char* text) {
+    SendDlgItemMessageW(hwnd, control, CB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(widenCp1251(text).c_str()));
+}
+
+void Application::selectComboItem(int32_t control, int32_t index) {
+    SendDlgItemMessageW(hwnd, control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+int32_t Application::comboSelection(int32_t control) {
+    return static_cast<int32_t>(SendDlgItemMessageW(hwnd, control, CB_GETCURSEL, 0, 0));
+}
+
+int32_t Application::beginListUpdate(int32_t control) {
+    const int32_t top = static_cast<int32_t>(SendDlgItemMessageW(hwnd, control, LB_GETTOPINDEX, 0, 0));
+    SendDlgItemMessageW(hwnd, control, WM_SETREDRAW, FALSE, 0);
+    SendDlgItemMessageW(hwnd, control, LB_RESETCONTENT, 0, 0);
+    return top;
+}
+
+void Application::addListLine(int32_t control, const char* text) {
+    SendDlgItemMessageW(hwnd, control, LB_ADDSTRING, 0,
+                        reinterpret_cast<LPARAM>(widenCp1251(text).c_str()));
+}
+
+void Application::endListUpdate(int32_t control, int32_t topIndex) {
+    SendDlgItemMessageW(hwnd, control, LB_SETTOPINDEX, static_cast<WPARAM>(topIndex), 0);
+    SendDlgItemMessageW(hwnd, control, WM_SETREDRAW, TRUE, 0);
+    if (HWND list = GetDlgItem(hwnd, control)) InvalidateRect(list, nullptr, TRUE);
+}
+
+void* Application::beginPlotPaint(int32_t control, PlotRect* client) {
+    HWND item = GetDlgItem(hwnd, control);
+    if (!item) return nullptr;
+    RECT rect;
+    GetClientRect(item, &rect);
+    *client = {rect.left, rect.top, rect.right, rect.bottom};
+    return GetDC(item);
+}
+
+void Application::endPlotPaint(int32_t control, void* dc) {
+    if (dc) ReleaseDC(GetDlgItem(hwnd, control), static_cast<HDC>(dc));
+}
+
+// The text is composed in a bitmap that spans from the control's client
+// origin to its inner area's bottom-right corner, then only the inner area
+// (2 pixels inside the etched frame) is copied in one transfer.
+void Application::drawStatusText(int32_t control, const char* text, uint32_t colour) {
+    HWND item = GetDlgItem(hwnd, control);
+    if (!item) return;
+    HDC dc = GetDC(item);
+    if (!dc) return;
+    HDC memory = CreateCompatibleDC(dc);
+    if (!memory) {
+        ReleaseDC(item, dc);
+        return;
+    }
+    RECT inner;
+    GetClientRect(item, &inner);
+    InflateRect(&inner, -2, -2);
+    if (inner.right > inner.left && inner.bottom > inner.top) {
+        HBITMAP bitmap = CreateCompatibleBitmap(dc, inner.right, inner.bottom);
+        if (bitmap) {
+            HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+            RECT whole{0, 0, inner.right, inner.bottom};
+            HBRUSH face = CreateSolidBrush(GetSysColor(COLOR_BTNFACE));
+            FillRect(memory, &whole, face);
+            HGDIOBJ oldFont = SelectObject(memory, GetStockObject(DEFAULT_GUI_FONT));
+            SetTextColor(memory, colour & 0xFFFFFF);
+            SetBkMode(memory, TRANSPARENT);
+            DrawTextW(memory, widenCp1251(text).c_str(), -1, &whole, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
+            BitBlt(dc, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, memory,
+                   inner.left, inner.top, SRCCOPY);
+            SelectObject(memory, oldFont);
+            SelectObject(memory, oldBitmap);
+            DeleteObject(face);
+            DeleteObject(bitmap);
+        }
+    }
+    DeleteDC(memory);
+    ReleaseDC(item, dc);
+}
+
+void Application::invalidate() { InvalidateRect(hwnd, nullptr, FALSE); }
+
+void Application::destroyWindow() { DestroyWindow(hwnd); }
+
+void Application::showError(const char* text) { FormattedWindowMessage(MB_ICONERROR | MB_OK, "%s", text); }
+
+void Application::armTimer(uint32_t periodMs) { SetTimer(hwnd, kAcquisitionTimer, periodMs, nullptr); }
+
+void Application::killTimer() { KillTimer(hwnd, kAcquisitionTimer); }
+
+uint32_t Application::tickCount() { return GetTickCount(); }

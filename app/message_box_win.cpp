@@ -1,11 +1,13 @@
 #include "app/message_box.h"
 
+#include <windows.h>
+
 #include <cstdarg>
 #include <cstdio>
 
 #include "ui/text_win.h"
 
-int FormattedMessageBox(const char* caption, UINT style, const char* format, ...) {
+int FormattedMessageBox(const char* caption, unsigned int style, const char* format, ...) {
     char text[256];
     va_list arguments;
     va_start(arguments, format);

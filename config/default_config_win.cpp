@@ -1,6 +1,6 @@
+// Windows: the built-in configuration text is resource CONFIG 120 of the
+// program's own module.
 #include "config/default_config.h"
-
-#if defined(_WIN32)
 
 #include <windows.h>
 
@@ -13,17 +13,3 @@ std::string_view builtInConfigText() {
     if (!bytes) return {};
     return {static_cast<const char*>(bytes), SizeofResource(nullptr, info)};
 }
-
-#else
-
-#include <cstddef>
-
-// Generated from resources/Quorvel.cfg by cmake/EmbedBytes.cmake.
-extern const unsigned char kBuiltInConfigBytes[];
-extern const size_t kBuiltInConfigBytesSize;
-
-std::string_view builtInConfigText() {
-    return {reinterpret_cast<const char*>(kBuiltInConfigBytes), kBuiltInConfigBytesSize};
-}
-
-#endif
