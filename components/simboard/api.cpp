@@ -156,14 +156,21 @@ private:
             return acquisition_.setBlockSamples(samples) ? 1 : 0;
         }
         case kUtilityPropertyReadyBlocks:
-        case kUtilityPropertyConnected:
-        case kUtilityPropertyStatus: {
+        case kUtilityPropertyConnected: {
             if (!value) return 0;
-            int32_t answer = 0;
-            if (code == kUtilityPropertyReadyBlocks) answer = acquisition_.readyBlocks();
-            if (code == kUtilityPropertyConnected) answer = acquisition_.connected() ? 1 : 0;
-            if (code == kUtilityPropertyStatus) answer = acquisition_.running() ? 1 : 0;
+            const int32_t answer = code == kUtilityPropertyReadyBlocks
+                                       ? acquisition_.readyBlocks()
+                                       : acquisition_.connected() ? 1 : 0;
             std::memcpy(value, &answer, sizeof answer);
+            return 1;
+        }
+        case kUtilityPropertyStatus: {
+            // The program uses neither the result nor the value, and may
+            // pass no value at all.
+            if (value) {
+                const int32_t answer = acquisition_.running() ? 1 : 0;
+                std::memcpy(value, &answer, sizeof answer);
+            }
             return 1;
         }
         case kUtilityPropertyReset:

@@ -129,6 +129,8 @@ BoardSettings readSettings(const ConfigReader& reader) {
     readInt(reader, "FailCapability", capability, 0, 3);
     s.failCapability = static_cast<CapabilityFailure>(capability);
     readFlag(reader, "NoFullScale", s.noFullScale);
+    readFlag(reader, "FailBlockSize", s.failBlockSize);
+    readFlag(reader, "FailStart", s.failStart);
     float fullScale = s.fullScale;
     reader.readFloat("FullScale", &fullScale, fullScale);
     // 0 is kept: it is a board that reports no usable full scale.
@@ -259,7 +261,7 @@ bool Acquisition::open(int32_t blockFrames) {
 }
 
 bool Acquisition::setBlockSamples(int32_t samples) {
-    if (running_ || samples <= 0 || samples % settings_.channels != 0 ||
+    if (settings_.failBlockSize || running_ || samples <= 0 || samples % settings_.channels != 0 ||
         samples > kMaxBlockSamples)
         return false;
     if (!allocateBlock(samples)) return false;
@@ -277,7 +279,7 @@ bool Acquisition::allocateBlock(int64_t samples) {
 }
 
 bool Acquisition::start(const AcquisitionParameters* parameters) {
-    if (!open_ || !parameters) return false;
+    if (settings_.failStart || !open_ || !parameters) return false;
     if (parameters->type != kAcquisitionParametersType ||
         parameters->size != sizeof(AcquisitionParameters))
         return false;

@@ -59,6 +59,8 @@ struct BoardSettings {
     bool noDevice;                      // the utility hands out no device
     CapabilityFailure failCapability;
     bool noFullScale;                   // property 53 fails
+    bool failBlockSize;                 // the utility's property 27 fails
+    bool failStart;                     // Start fails
     float fullScale;                    // volts reported as full scale (property 53)
     int32_t channels;                   // 1..32
     double rate;                        // Hz, aggregate
@@ -155,11 +157,13 @@ public:
     bool open(int32_t blockFrames);
     bool isOpen() const { return open_; }
     // Samples per block over all channels: a positive whole number of frames,
-    // at most kMaxBlockSamples; refused while running.
+    // at most kMaxBlockSamples; refused while running and when the settings
+    // ask for the failure (FailBlockSize).
     bool setBlockSamples(int32_t samples);
     // Starts the clock with the parameters' rate (the configured one when
     // the record gives none) and paired bit. Needs an open, connected board
-    // and a record of type 100 and its size.
+    // and a record of type 100 and its size; refused when the settings ask
+    // for the failure (FailStart).
     bool start(const AcquisitionParameters* parameters);
     void stop();
     bool running() const { return running_; }

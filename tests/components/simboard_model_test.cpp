@@ -206,6 +206,93 @@ TEST(SimBoardAcquisition, RefusesWhatItCannotDo) {
     EXPECT_FALSE(a.start(&p));
 }
 
+// Each failure setting refuses its own step and leaves the others working.
+TEST(SimBoardAcquisition, FailureSettingsRefuseTheirStep) {
+    const struct {
+        const char* name;
+        const char* text;
+        bool opens, setsBlockSize, starts;
+    } cases[] = {
+        {"none", "", true, true, true},
+        {"FailOpen", "FailOpen = 1", false, true, false},
+        {"FailBlockSize", "FailBlockSize = 1", true, false, true},
+        {"FailStart", "FailStart = 1", true, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DrivenClock clock(1000);
+        const BoardSettings s = settingsFrom(c.text);
+        Acquisition a(clock);
+        a.configure(s);
+        EXPECT_EQ(a.open(1024), c.opens);
+        EXPECT_EQ(a.setBlockSamples(2 * 512), c.setsBlockSize);
+        EXPECT_EQ(a.blockFrames(), c.setsBlockSize ? 512 : 1024) << "a refused size changes nothing";
+        const AcquisitionParameters p = parametersFor(s);
+        EXPECT_EQ(a.start(&p), c.starts);
+        EXPECT_EQ(a.running(), c.starts);
+        clock.advanceSeconds(1.0);
+        EXPECT_EQ(a.readyBlocks() > 0, c.starts);
+    }
+}
+
+// The rate field of the start record: a usable rate is taken, anything else
+// falls back to the configured one.
+TEST(SimBoardAcquisition, StartTakesTheRecordsRateOrTheConfiguredOne) {
+    const struct {
+        const char* name;
+        double rate;
+        double wantFramesPerSecond;
+    } cases[] = {
+        {"record's rate", 300000.0, 150000.0},
+        {"0: configured", 0.0, 50000.0},
+        {"negative: configured", -1000.0, 50000.0},
+        {"not a number: configured", std::nan(""), 50000.0},
+        {"infinite: configured", INFINITY, 50000.0},
+        {"above 1e9: configured", 2e9, 50000.0},
+        {"1e9", 1e9, 5e8},
+    };
+    const BoardSettings s = quietSettings(2, 100000.0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DrivenClock clock(1000);
+        Acquisition a(clock);
+        a.configure(s);
+        ASSERT_TRUE(a.open(0));
+        AcquisitionParameters p = parametersFor(s);
+        p.aggregateRate = c.rate;
+        ASSERT_TRUE(a.start(&p));
+        EXPECT_EQ(a.framesPerSecond(), c.wantFramesPerSecond);
+    }
+}
+
+// A fast board that the program does not keep up with: the backlog counts
+// into the thousands within a second, and a very long one saturates rather
+// than wrapping.
+TEST(SimBoardAcquisition, BacklogOfAFastBoardIsCountedInFull) {
+    DrivenClock clock(10000000);
+    const BoardSettings s = settingsFrom("Rate = 20000000\nChannels = 2");
+    Acquisition a(clock);
+    a.configure(s);
+    ASSERT_TRUE(a.open(1024));
+    ASSERT_TRUE(a.setBlockSamples(2 * 1024));
+    const AcquisitionParameters p = parametersFor(s);
+    ASSERT_TRUE(a.start(&p));
+    ASSERT_EQ(a.framesPerSecond(), 1e7);
+
+    clock.advanceSeconds(0.2);
+    EXPECT_EQ(a.readyBlocks(), 1953);               // 2,000,000 frames
+    clock.advanceSeconds(0.8);
+    EXPECT_EQ(a.readyBlocks(), 9765);               // 10,000,000 frames
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_NE(a.takeBlock(), nullptr);
+        ASSERT_TRUE(a.releaseBlock());
+    }
+    EXPECT_EQ(a.readyBlocks(), 9762);
+    clock.advanceSeconds(7.0 * 86400);              // a week: 5.9e9 blocks
+    EXPECT_EQ(a.readyBlocks(), INT32_MAX);
+    EXPECT_NE(a.takeBlock(), nullptr);
+}
+
 TEST(SimBoardAcquisition, BlocksInterleaveTheChannelsCodes) {
     DrivenClock clock(1000);
     BoardSettings s = quietSettings(3, 3000.0);
@@ -425,6 +512,11 @@ TEST(SimBoardSettings, KeysOverrideTheDefaults) {
         {"FailCapability beyond", "FailCapability = 9",
          [](const BoardSettings& s) { return s.failCapability == CapabilityFailure::Descriptor; }},
         {"NoFullScale", "NoFullScale 1", [](const BoardSettings& s) { return s.noFullScale; }},
+        {"FailBlockSize", "FailBlockSize = 1",
+         [](const BoardSettings& s) { return s.failBlockSize && !s.failStart; }},
+        {"FailStart", "failstart=1",
+         [](const BoardSettings& s) { return s.failStart && !s.failBlockSize; }},
+        {"FailStart 0", "FailStart = 0", [](const BoardSettings& s) { return !s.failStart; }},
         {"FullScale", "FullScale = 5.0", [](const BoardSettings& s) { return s.fullScale == 5.0f; }},
         {"FullScale 0 is reported", "FullScale = 0",
          [](const BoardSettings& s) { return s.fullScale == 0.0f; }},
@@ -592,6 +684,34 @@ TEST(SimBoardDriver, ControlWritesOnlyRecordsItKnows) {
     ChannelList header{kChannelListType, sizeof(ChannelList), 0, {}};
     EXPECT_TRUE(simboard::control(s, kControlStartList, &header));
     EXPECT_TRUE(simboard::control(s, kControlApplyList, &header));
+}
+
+// Commands other than a read take their record as it is, even one whose
+// header alone is set, and write nothing into it.
+TEST(SimBoardDriver, OtherCommandsAcceptTheirRecords) {
+    const BoardSettings s = simboard::defaultSettings();
+    const struct {
+        const char* name;
+        int32_t command;
+    } cases[] = {{"write", kControlWrite},
+                 {"start list", kControlStartList},
+                 {"apply list", kControlApplyList}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ChannelList header;
+        std::memset(&header, 0xEE, sizeof header);
+        header.type = kChannelListType;
+        header.size = sizeof header;
+        EXPECT_TRUE(simboard::control(s, c.command, &header));
+        EXPECT_EQ(header.count, 0xEEEEEEEEu);
+        EXPECT_EQ(header.entries[0], 0xEEEEEEEEu);
+
+        BoardParameters p = emptyBoardParameters();
+        ASSERT_TRUE(simboard::control(s, kControlRead, &p));
+        const BoardParameters before = p;
+        EXPECT_TRUE(simboard::control(s, c.command, &p));
+        EXPECT_EQ(std::memcmp(&p, &before, sizeof p), 0);
+    }
 }
 
 }  // namespace
