@@ -2,7 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace pellume {
 
@@ -53,6 +58,106 @@ int32_t ValueMap::row(double value) const {
     return static_cast<int32_t>(std::floor(r + 0.5));
 }
 
+namespace {
+
+// Extremes of v[0 .. n-1], n >= 1, v[0] a number; NaN values are skipped.
+// Returns whether any value is NaN. The running extremes are updated as
+// `x < low ? x : low`, which is false for a NaN x and is exactly what the
+// processor's min and max instructions do with x first, so the vector and
+// the scalar parts agree and need no branch. The lanes see the values out
+// of order: of -0 and +0 in one column, either may come out as the extreme.
+bool extremesSkippingNaN(const float* v, int64_t n, float& low, float& high) {
+    int64_t i = 0;
+    float lo = v[0], hi = v[0];
+    bool nan = false;
+#if defined(__SSE2__)
+    if (n >= 24) {
+        // Up to the first 16-byte boundary one by one, so that no load
+        // straddles two cache lines.
+        for (; (reinterpret_cast<uintptr_t>(v + i) & 15) != 0; ++i) {
+            const float x = v[i];
+            lo = x < lo ? x : lo;
+            hi = x > hi ? x : hi;
+            nan |= x != x;
+        }
+        // Two sets of four running extremes, so that neither waits for the
+        // last instruction's result; sixteen values a turn.
+        __m128 lo0 = _mm_set1_ps(lo), lo1 = lo0, hi0 = lo0, hi1 = lo0;
+        __m128 unordered = _mm_setzero_ps();
+        for (; i + 16 <= n; i += 16) {
+            const __m128 a = _mm_load_ps(v + i);
+            const __m128 b = _mm_load_ps(v + i + 4);
+            const __m128 c = _mm_load_ps(v + i + 8);
+            const __m128 d = _mm_load_ps(v + i + 12);
+            lo0 = _mm_min_ps(a, lo0);
+            lo1 = _mm_min_ps(b, lo1);
+            hi0 = _mm_max_ps(a, hi0);
+            hi1 = _mm_max_ps(b, hi1);
+            lo0 = _mm_min_ps(c, lo0);
+            lo1 = _mm_min_ps(d, lo1);
+            hi0 = _mm_max_ps(c, hi0);
+            hi1 = _mm_max_ps(d, hi1);
+            unordered = _mm_or_ps(unordered,
+                                  _mm_or_ps(_mm_cmpunord_ps(a, b), _mm_cmpunord_ps(c, d)));
+        }
+        nan |= _mm_movemask_ps(unordered) != 0;
+        alignas(16) float l[4], h[4];
+        _mm_store_ps(l, _mm_min_ps(lo0, lo1));
+        _mm_store_ps(h, _mm_max_ps(hi0, hi1));
+        for (int j = 0; j < 4; ++j) {
+            lo = l[j] < lo ? l[j] : lo;
+            hi = h[j] > hi ? h[j] : hi;
+        }
+    }
+#else
+    if (n >= 8) {
+        float l[8], h[8];
+        for (int j = 0; j < 8; ++j) l[j] = h[j] = lo;
+        for (; i + 8 <= n; i += 8) {
+            for (int j = 0; j < 8; ++j) {
+                const float x = v[i + j];
+                l[j] = x < l[j] ? x : l[j];
+                h[j] = x > h[j] ? x : h[j];
+                nan |= x != x;
+            }
+        }
+        for (int j = 0; j < 8; ++j) {
+            lo = l[j] < lo ? l[j] : lo;
+            hi = h[j] > hi ? h[j] : hi;
+        }
+    }
+#endif
+    for (; i < n; ++i) {
+        const float x = v[i];
+        lo = x < lo ? x : lo;
+        hi = x > hi ? x : hi;
+        nan |= x != x;
+    }
+    low = lo;
+    high = hi;
+    return nan;
+}
+
+int64_t countNaN(const float* v, int64_t n) {
+    int64_t i = 0, count = 0;
+#if defined(__SSE2__)
+    // Each lane counts down by one (adds an all-ones mask) per NaN; a
+    // column holds fewer than 2^31 values, so no lane overflows.
+    __m128i lanes = _mm_setzero_si128();
+    for (; i + 4 <= n; i += 4) {
+        const __m128 x = _mm_loadu_ps(v + i);
+        lanes = _mm_add_epi32(lanes, _mm_castps_si128(_mm_cmpunord_ps(x, x)));
+    }
+    alignas(16) int32_t l[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(l), lanes);
+    count = -(int64_t(l[0]) + l[1] + l[2] + l[3]);
+#endif
+    for (; i < n; ++i) count += v[i] != v[i];
+    return count;
+}
+
+}  // namespace
+
 void reduceToColumns(const float* values, int32_t count, int32_t width, ColumnExtent* columns) {
     if (width <= 0) return;
     const int64_t n = count > 0 && values ? count : 0;
@@ -61,17 +166,21 @@ void reduceToColumns(const float* values, int32_t count, int32_t width, ColumnEx
         const int64_t begin = (int64_t(c) * n + width - 1) / width;
         const int64_t end = (int64_t(c + 1) * n + width - 1) / width;
         ColumnExtent e{0.0f, 0.0f, 0.0f, 0.0f, 0};
-        for (int64_t i = begin; i < end; ++i) {
-            const float v = values[i];
-            if (v != v) continue;
-            if (e.points == 0) {
-                e.first = e.min = e.max = v;
-            } else {
-                e.min = std::min(e.min, v);
-                e.max = std::max(e.max, v);
+        int64_t first = begin;
+        while (first < end && values[first] != values[first]) ++first;
+        if (first < end) {
+            // Most columns hold no NaN: one pass, and the last value is the
+            // column's end. A column with NaN takes two more looks: back
+            // from its end for the last number, and over it for the count.
+            int64_t last = end - 1;
+            int64_t points = end - first;
+            if (extremesSkippingNaN(values + first, end - first, e.min, e.max)) {
+                while (values[last] != values[last]) --last;
+                points = last + 1 - first - countNaN(values + first, last + 1 - first);
             }
-            e.last = v;
-            ++e.points;
+            e.first = values[first];
+            e.last = values[last];
+            e.points = static_cast<int32_t>(points);
         }
         columns[c] = e;
     }

@@ -2,7 +2,9 @@
 // mapping, layout and scale numbers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <vector>
@@ -15,7 +17,44 @@ using pellume::ColumnExtent;
 using pellume::PixelRect;
 using pellume::ValueMap;
 
-// Against a plain pass that drops each value into its column.
+// A plain pass that drops each value into its column.
+std::vector<ColumnExtent> plainColumns(const std::vector<float>& values, int32_t width) {
+    const auto count = static_cast<int32_t>(values.size());
+    std::vector<ColumnExtent> want(static_cast<size_t>(width), ColumnExtent{0, 0, 0, 0, 0});
+    for (int32_t i = 0; i < count; ++i) {
+        const float v = values[static_cast<size_t>(i)];
+        if (v != v) continue;
+        ColumnExtent& e = want[static_cast<size_t>(pellume::pointColumn(i, count, width))];
+        if (e.points++ == 0) e.first = e.min = e.max = v;
+        e.min = std::min(e.min, v);
+        e.max = std::max(e.max, v);
+        e.last = v;
+    }
+    return want;
+}
+
+void expectPlainColumns(const std::vector<float>& values, int32_t width) {
+    const std::vector<ColumnExtent> want = plainColumns(values, width);
+    std::vector<ColumnExtent> got(static_cast<size_t>(width));
+    pellume::reduceToColumns(values.data(), static_cast<int32_t>(values.size()), width, got.data());
+    for (int32_t col = 0; col < width; ++col) {
+        const ColumnExtent& g = got[static_cast<size_t>(col)];
+        const ColumnExtent& w = want[static_cast<size_t>(col)];
+        ASSERT_EQ(g.points, w.points) << "column " << col;
+        if (w.points == 0) continue;
+        ASSERT_EQ(g.first, w.first) << "column " << col;
+        ASSERT_EQ(g.last, w.last) << "column " << col;
+        ASSERT_EQ(g.min, w.min) << "column " << col;
+        ASSERT_EQ(g.max, w.max) << "column " << col;
+    }
+}
+
+// Uniform in [-0.5, 0.5) from a small generator, so that a failure repeats.
+float nextValue(uint32_t& seed) {
+    seed = seed * 1664525u + 1013904223u;
+    return static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+}
+
 TEST(PlotGeometry, ColumnsHoldTheirValuesExtremes) {
     const struct {
         int32_t count, width;
@@ -25,34 +64,75 @@ TEST(PlotGeometry, ColumnsHoldTheirValuesExtremes) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.count) + " values on " + std::to_string(c.width));
         std::vector<float> values(static_cast<size_t>(c.count));
+        for (float& v : values) v = nextValue(seed);
+        if (c.count > 10) values[3] = std::numeric_limits<float>::quiet_NaN();
+        expectPlainColumns(values, c.width);
+    }
+}
+
+// Columns of every length around the vector width, NaN anywhere in them (at
+// or near their ends, in runs over whole columns, scattered), and infinities.
+TEST(PlotGeometry, ColumnsSkipNaNWhereverItFalls) {
+    constexpr float nan = std::numeric_limits<float>::quiet_NaN();
+    constexpr float inf = std::numeric_limits<float>::infinity();
+    const struct {
+        const char* name;
+        int32_t count, width;
+        int32_t nanOneIn;           // scattered NaN, about one value in this many; 0: none
+        int32_t nanFrom, nanTo;     // and a run of NaN over these points
+        uint32_t nanFromFirst;      // and in every column, bit k: NaN at its point k
+        uint32_t nanFromLast;       // bit k: NaN at its k-th point from the last
+        int32_t infOneIn;           // infinities of either sign; 0: none
+    } cases[] = {
+        {"columns of 1 to 3 points", 200, 97, 0, 0, 0, 0, 0, 0},
+        {"columns of 7 points", 7 * 50, 50, 0, 0, 0, 0, 0, 0},
+        {"columns of 8 points", 8 * 50, 50, 0, 0, 0, 0, 0, 0},
+        {"columns of 9 points", 9 * 50, 50, 0, 0, 0, 0, 0, 0},
+        {"columns of 15 to 17 points", 16 * 61 + 30, 61, 0, 0, 0, 0, 0, 0},
+        {"columns of 23 to 25 points", 24 * 61 + 30, 61, 0, 0, 0, 0, 0, 0},
+        {"columns of 31 to 33 points", 32 * 61 + 30, 61, 0, 0, 0, 0, 0, 0},
+        {"long columns without NaN", 1 << 20, 900, 0, 0, 0, 0, 0, 0},
+        {"sparse NaN", 1 << 20, 900, 5000, 0, 0, 0, 0, 0},
+        {"dense NaN", 100000, 333, 3, 0, 0, 0, 0, 0},
+        {"NaN over whole columns", 10000, 100, 0, 1000, 3050, 0, 0, 0},
+        {"NaN at both ends of each column", 100000, 100, 0, 0, 0, 1, 1, 0},
+        {"NaN as second value of each column", 100003, 101, 0, 0, 0, 2, 0, 0},
+        {"NaN as third value of each column", 100003, 101, 0, 0, 0, 4, 0, 0},
+        {"NaN as fourth value of each column", 100003, 101, 0, 0, 0, 8, 0, 0},
+        {"NaN among the last values of each column", 100003, 101, 0, 0, 0, 0, 0x5A, 0},
+        {"short columns, NaN at their ends", 9 * 40, 40, 0, 0, 0, 1, 1, 0},
+        {"columns of 24 to 26 points, NaN near their ends", 25 * 40 + 20, 40, 0, 0, 0, 0x16, 0x16, 0},
+        {"infinities", 100000, 300, 0, 0, 0, 0, 0, 500},
+        {"infinities and NaN", 100000, 300, 400, 0, 0, 0, 0, 300},
+        {"all NaN", 5000, 64, 1, 0, 0, 0, 0, 0},
+        {"fewer points than columns", 50, 900, 7, 0, 0, 0, 0, 0},
+    };
+    uint32_t seed = 7;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<float> values(static_cast<size_t>(c.count));
+        for (float& v : values) v = nextValue(seed);
         for (float& v : values) {
             seed = seed * 1664525u + 1013904223u;
-            v = static_cast<float>(seed >> 8) / 16777216.0f - 0.5f;
+            if (c.infOneIn > 0 && (seed >> 8) % c.infOneIn == 0) v = v < 0 ? -inf : inf;
+            seed = seed * 1664525u + 1013904223u;
+            if (c.nanOneIn > 0 && (seed >> 8) % c.nanOneIn == 0) v = nan;
         }
-        if (c.count > 10) values[3] = std::numeric_limits<float>::quiet_NaN();
-
-        std::vector<ColumnExtent> want(static_cast<size_t>(c.width), ColumnExtent{0, 0, 0, 0, 0});
-        for (int32_t i = 0; i < c.count; ++i) {
-            const float v = values[static_cast<size_t>(i)];
-            if (v != v) continue;
-            ColumnExtent& e = want[static_cast<size_t>(pellume::pointColumn(i, c.count, c.width))];
-            if (e.points++ == 0) e.first = e.min = e.max = v;
-            e.min = std::min(e.min, v);
-            e.max = std::max(e.max, v);
-            e.last = v;
+        for (int32_t i = c.nanFrom; i < c.nanTo; ++i) values[static_cast<size_t>(i)] = nan;
+        if (c.nanFromFirst != 0 || c.nanFromLast != 0) {
+            int32_t begin = 0;
+            while (begin < c.count) {
+                const int32_t col = pellume::pointColumn(begin, c.count, c.width);
+                int32_t end = begin + 1;
+                while (end < c.count && pellume::pointColumn(end, c.count, c.width) == col) ++end;
+                for (int32_t k = 0; k < 32 && k < end - begin; ++k) {
+                    if (c.nanFromFirst >> k & 1) values[static_cast<size_t>(begin + k)] = nan;
+                    if (c.nanFromLast >> k & 1) values[static_cast<size_t>(end - 1 - k)] = nan;
+                }
+                begin = end;
+            }
         }
-        std::vector<ColumnExtent> got(static_cast<size_t>(c.width));
-        pellume::reduceToColumns(values.data(), c.count, c.width, got.data());
-        for (int32_t col = 0; col < c.width; ++col) {
-            const ColumnExtent& g = got[static_cast<size_t>(col)];
-            const ColumnExtent& w = want[static_cast<size_t>(col)];
-            ASSERT_EQ(g.points, w.points) << "column " << col;
-            if (w.points == 0) continue;
-            ASSERT_EQ(g.first, w.first) << "column " << col;
-            ASSERT_EQ(g.last, w.last) << "column " << col;
-            ASSERT_EQ(g.min, w.min) << "column " << col;
-            ASSERT_EQ(g.max, w.max) << "column " << col;
-        }
+        expectPlainColumns(values, c.width);
     }
 }
 
