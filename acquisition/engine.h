@@ -99,6 +99,7 @@ public:
     void onWindowClosed();
 
     bool running() const { return lastUpdateTick != 0; }
+    double voltsPerCount() const { return voltsPerCount_; }
 
     // The board record (type 190), filled by the board's Control command 0.
     BoardParameters boardParameters;

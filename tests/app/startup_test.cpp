@@ -3,6 +3,7 @@
 // released on every path, and the values derived from the board.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -400,6 +401,9 @@ TEST_F(StartupTest, FullScaleGivesVoltsPerCountAndBoundsTheSpectrumScale) {
         {"10 V board", 1, 10.0f, "10.0", 10.0 / 32768, 10.0},
         {"zero full scale counts as 1 V", 1, 0.0f, "1.5", 1.0 / 32768, 1.5},
         {"failed call counts as 1 V", 0, 10.0f, "1.5", 1.0 / 32768, 1.5},
+        {"negative full scale counts as 1 V", 1, -5.0f, "1.5", 1.0 / 32768, 1.5},
+        {"infinite full scale counts as 1 V", 1, INFINITY, "1.5", 1.0 / 32768, 1.5},
+        {"not-a-number full scale counts as 1 V", 1, NAN, "1.5", 1.0 / 32768, 1.5},
         {"scale below 0.1 is raised", 1, 10.0f, "0.05", 10.0 / 32768, 0.1},
         {"scale above twice the range is cut", 1, 10.0f, "25", 10.0 / 32768, 20.0},
         {"scale within twice the range stays", 1, 10.0f, "15", 10.0 / 32768, 15.0},
@@ -415,6 +419,8 @@ TEST_F(StartupTest, FullScaleGivesVoltsPerCountAndBoundsTheSpectrumScale) {
         ASSERT_EQ(core.start(s), StartupError::None);
         EXPECT_DOUBLE_EQ(core.voltsPerCount, c.wantVoltsPerCount);
         EXPECT_DOUBLE_EQ(core.settings.fftScaleV, c.wantFftScaleV);
+        // The engine scales the samples with the same factor.
+        EXPECT_DOUBLE_EQ(core.engine.voltsPerCount(), c.wantVoltsPerCount);
     }
 }
 

@@ -1,0 +1,272 @@
+// The main dialog's portable operations with a fake dialog and fake plot
+// components: the lists filled and read back, the order of the plot calls,
+// what each plot is given in each view, and the results list.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/application_core.h"
+#include "resources/resource.h"
+#include "tests/support/fake_dialog.h"
+#include "tests/support/fake_plot.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+class BenchTest : public ::testing::Test {
+protected:
+    // The plots log into the dialog's log, so one log shows the order of
+    // every call.
+    BenchTest() : mainPlot("main", &dialog.log), topPlot("top", &dialog.log) {
+        presetDefaults(app.settings, {0, 0});
+        app.mainPlot = &mainPlot;
+        app.topPlot = &topPlot;
+        app.bindDialog(&dialog);
+    }
+    ~BenchTest() override {
+        app.bindDialog(nullptr);
+        app.mainPlot = app.topPlot = nullptr;
+    }
+
+    // Three channels in use, 0 and 2 shown, each a bin-centred sine in its
+    // full window of 1024 samples.
+    void fillChannels() {
+        AcquisitionEngine& e = app.engine;
+        e.activeChannelCount = 3;
+        e.channelCount = 3;
+        e.channelRate = 10240.0;
+        e.filledCount = e.windowLength;
+        e.channelShown[0] = 1;
+        e.channelShown[1] = 0;
+        e.channelShown[2] = 1;
+        for (int c = 0; c < 3; ++c) {
+            ChannelRecord& channel = e.channels[c];
+            ASSERT_EQ(channel.sampleCount, 1024);
+            for (int i = 0; i < 1024; ++i) {
+                channel.samples[i] = (c + 1) * std::sin(2 * kPi * (40 + 100 * c) * i / 1024.0);
+            }
+            updateBlockStatistics(channel, 1);
+        }
+    }
+
+    void selectView(ViewMode view) {
+        app.viewState.displayMode = view;
+        app.viewState.fftWnd = 12;
+        app.viewState.fftAvg = 0;
+        app.analysis.fftWindow.computeWindow(12);
+    }
+
+    FakeDialog dialog;
+    FakePlot mainPlot;
+    FakePlot topPlot;
+    ApplicationCore app;
+};
+
+TEST(SizeText, ListSpellings) {
+    const struct {
+        int32_t value;
+        const char* want;
+    } cases[] = {{512, "512"}, {1000, "1000"}, {1024, "1.0K"}, {1536, "1.5K"}, {262144, "256.0K"},
+                 {1048576, "1.0M"}, {2097152, "2.0M"}, {1 << 30, "1024.0M"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        char text[256];
+        formatSizeText(text, c.value);
+        EXPECT_STREQ(text, c.want);
+    }
+}
+
+TEST_F(BenchTest, FillControlsGivesEveryListItsItemsAndSelections) {
+    app.viewState = {2, ViewMode::SpectrumDb0, 1, 9, 12};
+    app.fillControls();
+
+    const std::vector<std::string> modes = {"  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0",
+                                            "  Spectre FFT dB"};
+    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].items, modes);
+    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].selection, 2);
+
+    const std::vector<std::string> sizes = {"1.0K", "2.0K", "4.0K", "8.0K", "16.0K",
+                                            "32.0K", "64.0K", "128.0K", "256.0K"};
+    EXPECT_EQ(dialog.combos[IDC_SIZE_LIST].items, sizes);
+    EXPECT_EQ(dialog.combos[IDC_SIZE_LIST].selection, 2);
+
+    const std::vector<std::string>& averages = dialog.combos[IDC_AVERAGING].items;
+    ASSERT_EQ(averages.size(), 40u);
+    EXPECT_EQ(averages[0], "  1");
+    EXPECT_EQ(averages[9], " 10");
+    EXPECT_EQ(averages[39], " 40");
+    EXPECT_EQ(dialog.combos[IDC_AVERAGING].selection, 9);
+
+    const std::vector<std::string>& windows = dialog.combos[IDC_FFT_WINDOW].items;
+    ASSERT_EQ(windows.size(), 14u);
+    EXPECT_EQ(windows[0], "Rectangle");
+    EXPECT_EQ(windows[12], "Blackman-Harris 7term, 7bin");
+    EXPECT_EQ(dialog.combos[IDC_FFT_WINDOW].selection, 12);
+
+    EXPECT_TRUE(dialog.checked[IDC_AUTO_SCALE]);
+    // The dB views have no auto scale.
+    EXPECT_FALSE(dialog.enabled[IDC_AUTO_SCALE]);
+    // Read back, and the main plot told that it shows a spectrum.
+    EXPECT_EQ(app.viewState.displayMode, ViewMode::SpectrumDb0);
+    EXPECT_EQ(app.viewState.fftAvg, 9);
+    EXPECT_EQ(mainPlot.viewKind, 10);
+}
+
+TEST_F(BenchTest, SelectionsOutsideTheListsAreLeftEmpty) {
+    app.viewState = {20, ViewMode(7), 0, 45, -1};
+    app.fillControls();
+    // A view mode outside the list is clamped; the others stay unselected
+    // and read back as -1.
+    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].selection, 3);
+    EXPECT_EQ(app.viewState.displayMode, ViewMode::SpectrumDb);
+    EXPECT_EQ(app.viewState.sizeIndex, -1);
+    EXPECT_EQ(app.viewState.fftAvg, -1);
+    EXPECT_EQ(app.viewState.fftWnd, -1);
+    EXPECT_FALSE(dialog.checked[IDC_AUTO_SCALE]);
+    EXPECT_EQ(app.viewState.autoScale, 0);
+}
+
+TEST_F(BenchTest, ReadControlsTakesSigned16BitSelections) {
+    app.fillControls();
+    dialog.combos[IDC_VIEW_MODE].selection = 0;
+    dialog.combos[IDC_SIZE_LIST].selection = 0xFFFF;    // a 16-bit -1
+    dialog.combos[IDC_AVERAGING].selection = 0x10003;   // only the low 16 bits count
+    dialog.checked[IDC_AUTO_SCALE] = true;
+    app.readControls();
+    EXPECT_EQ(app.viewState.displayMode, ViewMode::Scope);
+    EXPECT_EQ(app.viewState.sizeIndex, -1);
+    EXPECT_EQ(app.viewState.fftAvg, 3);
+    EXPECT_EQ(app.viewState.autoScale, 1);
+    EXPECT_EQ(mainPlot.viewKind, 0);
+}
+
+// Top plot, then main plot, then the results list, each device context
+// given back; the top plot draws every channel in use, the main plot only
+// the shown ones, with markers in the spectrum views.
+TEST_F(BenchTest, RedrawWithAnalysisCallsThePlotsInOrder) {
+    fillChannels();
+    selectView(ViewMode::SpectrumDb);
+    app.redrawPlots(true);
+
+    const std::vector<std::string> want = {
+        "paint 1006",
+        "top property 3 'Sec'",
+        "top begin 1024",
+        "top curve 1024",
+        "top curve 1024",
+        "top curve 1024",
+        "top end",
+        "release 1006",
+        "paint 1005",
+        "main property 3 'Hz'",
+        "main property 4 'dB  '",
+        "main begin 512",
+        "main curve 512",
+        "main curve 512",
+        "main end",
+        "release 1005",
+        "list begin",
+        "list end",
+    };
+    EXPECT_EQ(dialog.log, want);
+    EXPECT_EQ(dialog.openContexts, 0);
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
+
+    // The spectrum pass ran: the main plot got the shown channels' spectra
+    // in their colours, with their markers; the hidden channel 1 is only in
+    // the top plot.
+    ASSERT_EQ(mainPlot.curves.size(), 2u);
+    EXPECT_EQ(mainPlot.curves[0].colour, app.engine.channelColour[0]);
+    EXPECT_EQ(mainPlot.curves[1].colour, app.engine.channelColour[2]);
+    ASSERT_TRUE(mainPlot.curves[0].hasMarkers);
+    EXPECT_EQ(mainPlot.curves[0].markers[1].bin, 40);
+    EXPECT_EQ(mainPlot.curves[1].markers[1].bin, 240);
+    EXPECT_NEAR(app.engine.channels[2].freq, 240 * 10.0, 1e-3);
+    // dB relative to the volt scale: a 3 V peak sits at 10 log10(4.5 / enbw / 100).
+    const double enbw = app.analysis.fftWindow.enbw;
+    EXPECT_NEAR(mainPlot.curves[1].values[240], 10 * std::log10(4.5 / enbw / 100.0), 1e-3);
+    ASSERT_EQ(topPlot.curves.size(), 3u);
+    EXPECT_FLOAT_EQ(topPlot.curves[1].values[256], static_cast<float>(app.engine.channels[1].samples[256]));
+}
+
+TEST_F(BenchTest, OscilloscopeViewHandsOverNoMarkers) {
+    fillChannels();
+    selectView(ViewMode::SpectrumVolts);
+    app.redrawPlots(true);      // markers computed
+    selectView(ViewMode::Scope);
+    app.redrawPlots(false);
+    ASSERT_EQ(mainPlot.curves.size(), 2u);
+    EXPECT_FALSE(mainPlot.curves[0].hasMarkers);
+    EXPECT_EQ(mainPlot.pointsPerCurve, 1024);
+    EXPECT_EQ(mainPlot.curves[0].values[100], static_cast<float>(app.engine.channels[0].samples[100]));
+}
+
+// A plain repaint recomputes nothing and leaves the list alone; a view
+// change without new data shows the last analysis in the new view.
+TEST_F(BenchTest, RedrawWithoutAnalysisRecomputesNothing) {
+    fillChannels();
+    selectView(ViewMode::SpectrumVolts);
+    app.redrawPlots(true);
+    const double peak = app.engine.channels[0].powerPeak;
+    const std::vector<std::string> lines = dialog.lists[IDC_INFO].lines;
+
+    for (int i = 0; i < 1024; ++i) app.engine.channels[0].samples[i] *= 2.0;
+    selectView(ViewMode::SpectrumDb0);
+    app.redrawPlots(false);
+    EXPECT_EQ(app.engine.channels[0].powerPeak, peak);
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines, lines);
+    // dB0: the strongest bin of all channels at the top, 0 dB.
+    const double top = 10 * std::log10(app.engine.channels[2].powerPeak / 100.0);
+    EXPECT_NEAR(mainPlot.range.dataTop, top, 1e-4);
+}
+
+TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
+    fillChannels();
+    selectView(ViewMode::SpectrumVolts);
+    app.engine.filledCount = 1000;
+    app.engine.channels[0].freq = -1.0;
+    app.redrawPlots(true);
+    EXPECT_EQ(app.engine.channels[0].freq, -1.0);
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);    // the list is rebuilt all the same
+}
+
+// Only shown channels that hold a window are listed, and the user's scroll
+// position survives the rebuild.
+TEST_F(BenchTest, ResultsListKeepsTheScrollPosition) {
+    fillChannels();
+    selectView(ViewMode::Scope);
+    dialog.lists[IDC_INFO].top = 4;
+    app.rebuildResultsList();
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 12u);    // channels 0 and 2, six lines each
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines[6], "---- Channel \xB9 1, Gain =  1 --------");
+    EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
+    EXPECT_TRUE(dialog.lists[IDC_INFO].redrawing);
+
+    app.engine.channels[2].releaseBuffers();
+    app.rebuildResultsList();
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 6u);
+    EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
+
+    app.engine.activeChannelCount = 0;
+    app.rebuildResultsList();
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines, std::vector<std::string>{""});
+}
+
+TEST_F(BenchTest, NoTopPlotAndNoDrawableControl) {
+    fillChannels();
+    selectView(ViewMode::SpectrumVolts);
+    app.topPlot = nullptr;
+    dialog.plotsDrawable = false;
+    app.redrawPlots(true);
+    // Nothing drawn, yet the analysis and the list follow the new data.
+    const std::vector<std::string> want = {"list begin", "list end"};
+    EXPECT_EQ(dialog.log, want);
+    EXPECT_NEAR(app.engine.channels[0].freq, 400.0, 1e-3);
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
+}
+
+}  // namespace
