@@ -75,7 +75,7 @@ void BM_SpectrumPass(benchmark::State& state) {
     analyser.fftWindow.ditherAmplitude = kDitherAmplitude;
     fillSignal(channel.samples, size_t(n));
     static const uint32_t colours[kChannelRecordCount] = {0x00FF00};
-    const SpectrumPassInput input = {n, n, 1, 1, 0, 12, 1e6, colours};
+    const SpectrumPassInput input = {n, n, 1, ViewMode::SpectrumVolts, 0, 12, 1e6, colours};
     for (auto _ : state) {
         analyser.runSpectrumPass(&channel, input);
         benchmark::ClobberMemory();

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Builds the benchmarks natively (Release, -O3 for the FFT) and runs them.
-# They print Google Benchmark's table, then the ratios of the real FFT to
-# FFTW's real transform, of one spectrum pass to its yardstick, and the time of
-# the 11-term window at 2^22. Each benchmark runs five times and the ratios
-# use the fastest run. Extra arguments go to the benchmark program, e.g.
+# Each program prints Google Benchmark's table, then its figures: the real FFT
+# against FFTW's real transform, one spectrum pass against its yardstick, the
+# 11-term window at 2^22 (analysis_benchmark); the plot component's curve
+# reduction against a plain min/max pass (plot_benchmark); the sliding windows
+# against their floor and a whole acquisition tick (engine_benchmark). Each
+# benchmark runs five times and the figures use the fastest run. Extra
+# arguments go to every benchmark program, e.g.
 #   scripts/bench.sh --benchmark_filter='RealFft|Fftw'
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 dir="$top/build/bench"
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DQUORVEL_TESTS=OFF >/dev/null
-cmake --build "$dir" -j "$(nproc)" --target analysis_benchmark
-exec "$dir/bin/analysis_benchmark" --benchmark_min_time=0.2 --benchmark_repetitions=5 \
-  --benchmark_display_aggregates_only=true "$@"
+programs=(analysis_benchmark plot_benchmark engine_benchmark)
+cmake --build "$dir" -j "$(nproc)" --target "${programs[@]}"
+for program in "${programs[@]}"; do
+  echo "== $program"
+  "$dir/bin/$program" --benchmark_min_time=0.2 --benchmark_repetitions=5 \
+    --benchmark_display_aggregates_only=true "$@"
+done
