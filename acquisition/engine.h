@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "acquisition/board_interface.h"
+#include "analysis/channel_workers.h"
 #include "analysis/signal_metrics.h"
 #include "config/settings.h"
 #include "config/view_state.h"
@@ -65,6 +66,9 @@ public:
 
     // The board, once start-up has opened it; null pointers detach it.
     void attachBoard(IADCUtility* utility, IADCDevice* device, double voltsPerCount);
+    // Spreads the per-channel work of a tick (sliding, statistics) over the
+    // workers' lanes; null: the calling thread alone.
+    void setWorkers(ChannelWorkers* workers) { workers_ = workers; }
     // The dialog and the rest of the program; both must outlive the engine's
     // use of them. Until they are bound nothing is shown or called.
     void bind(DialogServices* dialog, EngineClient* client);
@@ -136,5 +140,6 @@ private:
     double voltsPerCount_ = 1.0 / 32768.0;
     DialogServices* dialog_ = nullptr;
     EngineClient* client_ = nullptr;
+    ChannelWorkers* workers_ = nullptr;
     bool inTick_ = false;
 };

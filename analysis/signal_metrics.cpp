@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "platform/page_memory.h"
 
@@ -39,6 +40,22 @@ constexpr int kDitherCentre = 16383;
 
 inline double ditherSteps(uint32_t state) {
     return static_cast<double>(static_cast<int>((state >> 16) & 0x7FFF) - kDitherCentre);
+}
+
+// The dither generator's state `steps` values on: the affine map
+// x -> A x + C applied `steps` times, by squaring.
+uint32_t advanceDither(uint32_t state, uint64_t steps) {
+    uint32_t a = kLcgA, c = kLcgC;          // the map applied 2^k times
+    uint32_t totalA = 1, totalC = 0;        // the map applied so far
+    for (; steps; steps >>= 1) {
+        if (steps & 1) {
+            totalC = a * totalC + c;
+            totalA = a * totalA;
+        }
+        c = a * c + c;
+        a = a * a;
+    }
+    return totalA * state + totalC;
 }
 
 size_t storeBytes(int32_t storeLength) { return static_cast<size_t>(storeLength) * sizeof(double); }
@@ -418,52 +435,100 @@ bool SignalAnalyser::runSpectrumPass(ChannelRecord* channels, const SpectrumPass
     FftWindow& window = fftWindow;
     if (!window.workBuffer || !window.windowBuffer || window.length == 0) return false;
 
-    const uint32_t length = window.length;
-    const int32_t windowBins = windowBinCount(input.windowId);
-    const float level = static_cast<float>(-(10.0 * std::log10(length / 2.0) + kLevelLineFloorDb));
-    const double binWidth = input.channelRate / length;
     int count = input.activeChannelCount;
     if (count > kChannelRecordCount) count = kChannelRecordCount;
-
-    for (int i = 0; i < count; ++i) {
-        ChannelRecord& channel = channels[i];
-        if (!channel.hasBuffers()) continue;
-        double ampl0 = channel.ampl0;
-        channel.total = analyseChannel(channel, &ampl0);
-        channel.ampl0 = ampl0;
-
-        int32_t harmonicBins[kHarmonicCount] = {};
-        int32_t fundamentalBin = 0;
-        double refinedBin = 0.0;
-        ToneResults results = {0.0, 0.0, 0.0, 0.0, 0.0};
-        const int32_t bins = static_cast<int32_t>(std::min<uint32_t>(channel.sampleCount / 2, length / 2));
-        analyseTone(channel.powerSpectrum, bins, kHarmonicCount, &results, windowBins, harmonicBins,
-                    &fundamentalBin, &refinedBin);
-        channel.freq = binWidth * refinedBin;
-        channel.sinad = results.sinad;
-        channel.enb = results.enb;
-        channel.sfdr = results.sfdr;
-        channel.snr = results.snr;
-        channel.thd = results.thd;
-
-        const uint32_t colour = input.channelColour ? input.channelColour[i] : 0;
-        const uint32_t dark = darkenedColour(colour);
-        MarkerRecord& line = channel.markers[0];
-        line.kind = kMarkerLevelLine;
-        line.colour = kLevelLineColour;
-        line.reserved = 0;
-        line.bin = 0;
-        line.level = level;
-        for (int r = 1; r <= 1 + kHarmonicCount; ++r) {
-            MarkerRecord& marker = channel.markers[r];
-            marker.kind = kMarkerBin;
-            marker.colour = r == 1 ? colour : dark;
-            marker.reserved = 0;
-            marker.bin = r == 1 ? fundamentalBin : harmonicBins[r - 2];
-            marker.channel = i;
+    if (workers_ && workers_->lanes() > 1 && count > 1 && prepareLanes(workers_->lanes())) {
+        // Each channel starts from the dither state that it would find one
+        // thread analysing the channels in order, so the lanes measure
+        // exactly what one thread would.
+        uint32_t ditherStart[kChannelRecordCount];
+        uint32_t state = ditherState;
+        for (int i = 0; i < count; ++i) {
+            ditherStart[i] = state;
+            const ChannelRecord& channel = channels[i];
+            if (!channel.hasBuffers() || !(window.ditherAmplitude > 0.0)) continue;
+            state = advanceDither(state, std::min<uint32_t>(static_cast<uint32_t>(channel.sampleCount), window.length));
         }
+        const int lanes = workers_->lanes();
+        workers_->run([&](int lane) {
+            SignalAnalyser& analyser = lane == 0 ? *this : *lanes_[lane - 1];
+            analyser.spectrumAverageCount = spectrumAverageCount;
+            for (int i = lane; i < count; i += lanes) {
+                analyser.ditherState = ditherStart[i];
+                analyser.analyseSpectrumChannel(channels[i], i, input);
+            }
+        });
+        ditherState = state;
+    } else {
+        for (int i = 0; i < count; ++i) analyseSpectrumChannel(channels[i], i, input);
     }
     const int32_t averaging = input.averagingSelection + 1;
     spectrumAverageCount = averaging < 1 ? 1 : averaging;
     return true;
+}
+
+void SignalAnalyser::setWorkers(ChannelWorkers* workers) {
+    workers_ = workers;
+    if (!workers_) lanes_.clear();
+}
+
+// Every further lane holds the same window in a record of its own.
+bool SignalAnalyser::prepareLanes(int lanes) {
+    const uint32_t length = fftWindow.length;
+    const int32_t id = fftWindow.windowId;
+    while (static_cast<int>(lanes_.size()) < lanes - 1) lanes_.push_back(std::make_unique<SignalAnalyser>());
+    for (int lane = 0; lane < lanes - 1; ++lane) {
+        FftWindow& mirror = lanes_[static_cast<size_t>(lane)]->fftWindow;
+        const bool resized = mirror.length != length;
+        if (resized && !mirror.resize(length)) {
+            lanes_.clear();
+            return false;
+        }
+        if (resized || mirror.windowId != id) mirror.computeWindow(id);
+        mirror.ditherAmplitude = fftWindow.ditherAmplitude;
+    }
+    return true;
+}
+
+void SignalAnalyser::analyseSpectrumChannel(ChannelRecord& channel, int index, const SpectrumPassInput& input) {
+    if (!channel.hasBuffers()) return;
+    const uint32_t length = fftWindow.length;
+    const int32_t windowBins = windowBinCount(input.windowId);
+    const float level = static_cast<float>(-(10.0 * std::log10(length / 2.0) + kLevelLineFloorDb));
+    const double binWidth = input.channelRate / length;
+
+    double ampl0 = channel.ampl0;
+    channel.total = analyseChannel(channel, &ampl0);
+    channel.ampl0 = ampl0;
+
+    int32_t harmonicBins[kHarmonicCount] = {};
+    int32_t fundamentalBin = 0;
+    double refinedBin = 0.0;
+    ToneResults results = {0.0, 0.0, 0.0, 0.0, 0.0};
+    const int32_t bins = static_cast<int32_t>(std::min<uint32_t>(channel.sampleCount / 2, length / 2));
+    analyseTone(channel.powerSpectrum, bins, kHarmonicCount, &results, windowBins, harmonicBins,
+                &fundamentalBin, &refinedBin);
+    channel.freq = binWidth * refinedBin;
+    channel.sinad = results.sinad;
+    channel.enb = results.enb;
+    channel.sfdr = results.sfdr;
+    channel.snr = results.snr;
+    channel.thd = results.thd;
+
+    const uint32_t colour = input.channelColour ? input.channelColour[index] : 0;
+    const uint32_t dark = darkenedColour(colour);
+    MarkerRecord& line = channel.markers[0];
+    line.kind = kMarkerLevelLine;
+    line.colour = kLevelLineColour;
+    line.reserved = 0;
+    line.bin = 0;
+    line.level = level;
+    for (int r = 1; r <= 1 + kHarmonicCount; ++r) {
+        MarkerRecord& marker = channel.markers[r];
+        marker.kind = kMarkerBin;
+        marker.colour = r == 1 ? colour : dark;
+        marker.reserved = 0;
+        marker.bin = r == 1 ? fundamentalBin : harmonicBins[r - 2];
+        marker.channel = index;
+    }
 }

@@ -7,7 +7,10 @@
 // (10 log10 of power ratios), frequencies in Hz. A spectrum of a window of N
 // samples has M = N/2 bins, bin k at k * rate / N.
 #include <cstdint>
+#include <memory>
+#include <vector>
 
+#include "analysis/channel_workers.h"
 #include "analysis/fft_window.h"
 #include "display/plot_interface.h"
 #include "display/view_mode.h"
@@ -157,6 +160,11 @@ public:
     // whether the pass ran.
     bool runSpectrumPass(ChannelRecord* channels, const SpectrumPassInput& input);
 
+    // Spreads the spectrum pass over the workers' lanes (null: the calling
+    // thread alone). Each further lane keeps a window record of its own;
+    // the results are those of one thread, dither included.
+    void setWorkers(ChannelWorkers* workers);
+
     // Next value 0..32767 of the dither source: the 32-bit linear
     // congruential generator state * 214013 + 2531011, bits 16..30.
     int nextDither();
@@ -166,4 +174,12 @@ public:
     double scopeMax = 0.0;              // V, for the oscilloscope auto scale
     double scopeMin = 0.0;              // V
     uint32_t ditherState = 1;           // never seeded from the clock
+
+private:
+    bool prepareLanes(int lanes);
+    // Window, transform, spectrum, tone analysis and markers of one channel.
+    void analyseSpectrumChannel(ChannelRecord& channel, int index, const SpectrumPassInput& input);
+
+    ChannelWorkers* workers_ = nullptr;
+    std::vector<std::unique_ptr<SignalAnalyser>> lanes_;
 };

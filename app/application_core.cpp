@@ -50,6 +50,8 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
 ApplicationCore::ApplicationCore()
     : engine(settings, viewState, analysis, settings.plotStyle.channelColour) {
     presetConstructorDefaults(settings);
+    analysis.setWorkers(&workers);
+    engine.setWorkers(&workers);
 }
 
 StartupError ApplicationCore::fail(StartupServices& services, StartupError error,

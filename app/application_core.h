@@ -101,6 +101,7 @@ public:
     ViewState viewState{};
     double voltsPerCount = 0.0;         // board full scale / 32768
 
+    ChannelWorkers workers;             // threads for the per-channel work of a tick
     SignalAnalyser analysis;            // window record, averaging, scope extremes
     AcquisitionEngine engine;           // channel set, windows, block flow
 
