@@ -1,0 +1,165 @@
+#pragma once
+// The engine with everything around it faked: the settings and view state it
+// reads, the analysis state, the colour table, the dialog, the rest of the
+// program (EngineClient) and the board components. The dialog, the client
+// and the board share one event log, so a test sees the order of all calls.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "acquisition/engine.h"
+#include "config/settings.h"
+#include "config/view_state.h"
+#include "platform/text_cp1251.h"
+#include "resources/resource.h"
+#include "tests/support/fake_board.h"
+#include "tests/support/fake_dialog.h"
+
+// The rest of the program as the engine sees it; every call is logged.
+class FakeClient final : public EngineClient {
+public:
+    explicit FakeClient(std::vector<std::string>& eventLog) : log(eventLog) {}
+
+    void readControls() override {
+        log.push_back("readControls");
+        if (onReadControls) onReadControls();
+    }
+    void redrawWithAnalysis() override { log.push_back("redraw"); }
+    bool writeBlock(int32_t blockLength) override {
+        log.push_back("writeBlock " + std::to_string(blockLength));
+        if (duringWrite) duringWrite();
+        return writeResult;
+    }
+    void closeRecordFile() override { log.push_back("closeRecordFile"); }
+    void buildRecordName() override { log.push_back("buildRecordName"); }
+    void showDiskSpace() override { log.push_back("showDiskSpace"); }
+
+    std::vector<std::string>& log;
+    bool writeResult = true;
+    std::function<void()> onReadControls;   // stands for the dialog's selections
+    std::function<void()> duringWrite;      // e.g. a message box of the recorder
+};
+
+// A message as the dialog receives it: the UTF-8 text in code page 1251,
+// formatted.
+inline std::string dialogText(const char* utf8Format, ...) {
+    const std::string format = utf8ToCp1251(utf8Format);
+    char text[512];
+    va_list arguments;
+    va_start(arguments, utf8Format);
+    std::vsnprintf(text, sizeof text, format.c_str(), arguments);
+    va_end(arguments);
+    return text;
+}
+
+inline constexpr char kNoMemoryText[] = "Ошибка... \n Не хватает памяти для работы программы!";
+inline constexpr char kBadBlockSizeText[] = "Ошибка... \n Не верно заданы параметры платы!";
+inline constexpr char kDisconnectedAtStartText[] =
+    "Устройство (%s) отключено!\n Программа будет завершена!";
+inline constexpr char kStartFailedText[] = "Ошибка... \n Не верные параметры сбора данных.";
+inline constexpr char kTooManyPendingText[] =
+    "Ошибка... \n Слишком медленная скорость записи на диск! \n Имеется не записанных блоков - %d.";
+inline constexpr char kDisconnectedInTickText[] =
+    "Устройство (%s) неожиданно отключилось!\n Программа будет завершена!";
+
+// Position of the first `entry` at or after `from`; npos when absent.
+inline size_t findEntry(const std::vector<std::string>& log, const std::string& entry,
+                        size_t from = 0) {
+    for (size_t i = from; i < log.size(); ++i)
+        if (log[i] == entry) return i;
+    return std::string::npos;
+}
+
+inline size_t countPrefix(const std::vector<std::string>& log, const std::string& prefix,
+                          size_t from = 0) {
+    size_t n = 0;
+    for (size_t i = from; i < log.size(); ++i)
+        if (log[i].compare(0, prefix.size(), prefix) == 0) ++n;
+    return n;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    static constexpr double kVoltsPerCount = 10.0 / 32768.0;
+
+    EngineTest() {
+        presetConstructorDefaults(settings);
+        presetDefaults(settings, SystemColours{0, 0});
+        std::snprintf(settings.deviceName, sizeof settings.deviceName, "QX420A");
+        view = ViewState{0, ViewMode::Scope, 0, 0, 0};
+        std::fill(std::begin(colours), std::end(colours), kUntouchedColour);
+        setBoard(2, 20000.0);
+        engine = std::make_unique<AcquisitionEngine>(settings, view, analysis, colours);
+        engine->attachBoard(&utility, &device, kVoltsPerCount);
+        engine->bind(&dialog, &client);
+    }
+
+    // The board's description: `channels` channels of gain 1, all shown, with
+    // colours 0x0A0B00 + k; the channel list says the same.
+    void setBoard(int32_t channels, double aggregateRate) {
+        BoardParameters& b = device.board;
+        b.channelCount = static_cast<uint32_t>(channels);
+        b.acquisition.aggregateRate = aggregateRate;
+        for (int32_t k = 0; k < channels && k < 64; ++k) {
+            b.gainWords[k] = 1;
+            b.channelWords[k] = static_cast<uint32_t>(k);
+            b.channels[k].shown = 1;
+            b.channels[k].colour = boardColour(k);
+        }
+        device.list.count = static_cast<uint32_t>(channels);
+        for (int32_t k = 0; k < channels && k < 64; ++k)
+            device.list.entries[k] = (1u << 24) | boardColour(k);
+    }
+    static uint32_t boardColour(int32_t k) { return 0x0A0B00u + static_cast<uint32_t>(k); }
+
+    // A click on Start: the push-like button goes down, then the command comes.
+    void pressStart() {
+        dialog.checked[IDC_START_STOP] = true;
+        engine->startAcquisition(0);
+    }
+    // A click while it is down: the button comes up.
+    void pressStop() {
+        dialog.checked[IDC_START_STOP] = false;
+        engine->startAcquisition(0);
+    }
+
+    size_t mark() const { return dialog.log.size(); }
+    std::vector<std::string> logSince(size_t from) const {
+        return std::vector<std::string>(dialog.log.begin() + static_cast<std::ptrdiff_t>(from),
+                                        dialog.log.end());
+    }
+
+    // Control states of an idle engine, as a stop leaves them.
+    void expectIdleControls() {
+        EXPECT_TRUE(dialog.enabled[IDC_SIZE_LIST]);
+        EXPECT_FALSE(dialog.enabled[IDC_RECORD]);
+        EXPECT_TRUE(dialog.enabled[IDC_VIEW_MODE]);
+        EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+    }
+    void expectRunningControls() {
+        EXPECT_FALSE(dialog.enabled[IDC_SIZE_LIST]);
+        EXPECT_TRUE(dialog.enabled[IDC_RECORD]);
+        EXPECT_TRUE(dialog.enabled[IDC_VIEW_MODE]);
+        EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+    }
+
+    static constexpr uint32_t kUntouchedColour = 0x00ABCDEF;
+
+    Settings settings{};
+    ViewState view{};
+    SignalAnalyser analysis;
+    uint32_t colours[kChannelRecordCount];
+    FakeDialog dialog;
+    std::vector<std::string>& log = dialog.log;
+    FakeClient client{dialog.log};
+    FakeUtility utility{dialog.log};
+    FakeDevice device{dialog.log};
+    std::unique_ptr<AcquisitionEngine> engine;
+};

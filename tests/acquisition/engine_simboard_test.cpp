@@ -1,0 +1,262 @@
+// The engine against the simulated board's model, paced by a clock that the
+// test drives: the windows hold the simulated signal, and a board that runs
+// far ahead of the display stops the run with the number of blocks waiting.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "components/simboard/protocol.h"
+#include "config/config_reader.h"
+#include "tests/acquisition/engine_fixture.h"
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+class DrivenClock final : public simboard::Clock {
+public:
+    uint64_t ticks() override { return now_; }
+    uint64_t ticksPerSecond() override { return 1000000; }
+    void advanceMs(uint64_t ms) { now_ += ms * 1000; }
+
+private:
+    uint64_t now_ = 5000000;
+};
+
+// The board utility over the model, answering as the component does.
+class SimUtility final : public IADCUtility {
+public:
+    SimUtility(simboard::Clock& clock, const simboard::BoardSettings& settings) : acquisition(clock) {
+        acquisition.configure(settings);
+    }
+
+    int32_t QV_CALL AddRef() override { return 1; }
+    int32_t QV_CALL Release() override { return 1; }
+    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved,
+                         int32_t blockHint) override {
+        return base >= 1 && acquisition.open(blockHint) ? 1 : 0;
+    }
+    int32_t QV_CALL Start(AcquisitionParameters* parameters, int32_t mode) override {
+        return acquisition.start(parameters) ? 1 : 0;
+    }
+    int32_t QV_CALL GetBlock(const int16_t** block, int32_t* auxiliary) override {
+        if (!block) return 0;
+        if (auxiliary) *auxiliary = 0;
+        *block = acquisition.takeBlock();
+        return *block ? 1 : 0;
+    }
+    int32_t QV_CALL ReleaseBlock() override { return acquisition.releaseBlock() ? 1 : 0; }
+    int32_t QV_CALL Property(int32_t code, void* value) override {
+        int32_t* v = static_cast<int32_t*>(value);
+        switch (code) {
+        case kUtilityPropertyBlockSize:
+            return v && acquisition.setBlockSamples(*v) ? 1 : 0;
+        case kUtilityPropertyReadyBlocks:
+            if (!v) return 0;
+            *v = acquisition.readyBlocks();
+            readyAnswers.push_back(*v);
+            return 1;
+        case kUtilityPropertyConnected:
+            if (!v) return 0;
+            *v = acquisition.connected() ? 1 : 0;
+            return 1;
+        case kUtilityPropertyStatus:
+        case kUtilityPropertyReset:
+            return 1;
+        default:
+            return 0;
+        }
+    }
+    int32_t QV_CALL Stop() override {
+        acquisition.stop();
+        return 1;
+    }
+
+    simboard::Acquisition acquisition;
+    std::vector<int32_t> readyAnswers;      // every answer to property 8, in order
+};
+
+class SimDevice final : public IADCDevice {
+public:
+    explicit SimDevice(const simboard::BoardSettings& s) : settings(s) {}
+    int32_t QV_CALL AddRef() override { return 1; }
+    int32_t QV_CALL Release() override { return 1; }
+    int32_t QV_CALL Control(int32_t command, void* record, int32_t reserved) override {
+        return simboard::control(settings, command, record) ? 1 : 0;
+    }
+    int32_t QV_CALL GetProperty(int32_t code, void* out) override {
+        return simboard::deviceProperty(settings, code, out) ? 1 : 0;
+    }
+
+    const simboard::BoardSettings settings;
+};
+
+class SimBoardEngineTest : public ::testing::Test {
+protected:
+    SimBoardEngineTest() {
+        presetConstructorDefaults(settings);
+        presetDefaults(settings, SystemColours{0, 0});
+        view = ViewState{0, ViewMode::Scope, 0, 0, 0};
+    }
+
+    // A board configured by SimBoard.cfg text, opened, and the engine on it.
+    void build(const std::string& boardText) {
+        const ConfigReader reader(boardText.data(), boardText.size());
+        board = simboard::readSettings(reader);
+        utility = std::make_unique<SimUtility>(clock, board);
+        device = std::make_unique<SimDevice>(board);
+        ASSERT_EQ(utility->Open(settings.deviceName, 1, 0, 1024), 1);
+        engine = std::make_unique<AcquisitionEngine>(settings, view, analysis, colours);
+        engine->attachBoard(utility.get(), device.get(), board.fullScale / 32768.0);
+        engine->bind(&dialog, &client);
+    }
+
+    void pressStart() {
+        dialog.checked[IDC_START_STOP] = true;
+        engine->startAcquisition(0);
+    }
+
+    // Ticks every `periodMs` until a message appears, at most `limit` times;
+    // returns the ticks run.
+    int tickUntilMessage(uint64_t periodMs, int limit) {
+        int ticks = 0;
+        while (ticks < limit && dialog.errors.empty()) {
+            clock.advanceMs(periodMs);
+            engine->onAcquisitionTimer();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    Settings settings{};
+    ViewState view{};
+    SignalAnalyser analysis;
+    uint32_t colours[kChannelRecordCount] = {};
+    FakeDialog dialog;
+    FakeClient client{dialog.log};
+    DrivenClock clock;
+    simboard::BoardSettings board{};
+    std::unique_ptr<SimUtility> utility;
+    std::unique_ptr<SimDevice> device;
+    std::unique_ptr<AcquisitionEngine> engine;
+};
+
+TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
+    // 10000 frames per second; channel 1 is amplified 2 times before the
+    // converter, which the engine divides out again.
+    build("Rate = 20000\nCh1Amplitude = 3\nCh1Gain = 2\n");
+    view.sizeIndex = 2;     // N = 4096; 200 ms are 2000 samples: B = 2048
+    pressStart();
+    ASSERT_TRUE(dialog.errors.empty());
+    ASSERT_TRUE(engine->running());
+    EXPECT_DOUBLE_EQ(engine->channelRate, 10000.0);
+    EXPECT_EQ(engine->activeChannelCount, 2);
+    EXPECT_EQ(engine->channels[1].gain, 2);
+    ASSERT_EQ(engine->blockLength, 2048);
+
+    // 250 ms: one block due; 500 ms: two.
+    const int32_t wantFilled[] = {2048, 4096};
+    for (int32_t want : wantFilled) {
+        clock.advanceMs(250);
+        engine->onAcquisitionTimer();
+        EXPECT_EQ(engine->filledCount, want);
+        EXPECT_TRUE(dialog.timerArmed);
+    }
+    ASSERT_EQ(utility->acquisition.framesDelivered(), 4096u);
+    EXPECT_EQ(countPrefix(dialog.log, "redraw"), 2u);
+
+    // The window now holds frames 0..4095: the sines plus a little noise and
+    // distortion (well below 3 mV).
+    const double amplitude[2] = {9.0, 3.0};
+    for (int32_t c = 0; c < 2; ++c) {
+        SCOPED_TRACE(c);
+        const double cyclesPerFrame = board.channel[c].frequency / 10000.0;
+        const double* x = engine->channels[c].samples;
+        for (int32_t i = 0; i < 4096; ++i) {
+            const double want = amplitude[c] * std::sin(2.0 * kPi * cyclesPerFrame * i);
+            ASSERT_NEAR(x[i], want, 3e-3) << "frame " << i;
+        }
+        EXPECT_NEAR(engine->channels[c].max, amplitude[c], 3e-3);
+        EXPECT_NEAR(engine->channels[c].min, -amplitude[c], 3e-3);
+    }
+    EXPECT_NEAR(analysis.scopeMax, 9.0, 3e-3);
+
+    // A stop and a new start begin from empty windows and a fresh stream.
+    dialog.checked[IDC_START_STOP] = false;
+    engine->startAcquisition(0);
+    EXPECT_FALSE(utility->acquisition.running());
+    pressStart();
+    EXPECT_EQ(engine->filledCount, 0);
+    clock.advanceMs(250);
+    engine->onAcquisitionTimer();
+    EXPECT_EQ(engine->filledCount, 2048);
+    // Frame 1 of the new stream, at the start of the block's half.
+    const double frame1 = 9.0 * std::sin(2.0 * kPi * board.channel[0].frequency / 10000.0);
+    EXPECT_NEAR(engine->channels[0].samples[2048 + 1], frame1, 3e-3);
+    EXPECT_EQ(engine->channels[0].samples[2047], 0.0);
+}
+
+TEST_F(SimBoardEngineTest, AFastBoardStopsTheRunWithTheBlocksWaiting) {
+    // 10 MHz per channel, one block of 1024 frames taken per 200 ms tick:
+    // the board gets ahead by about 1952 blocks a tick.
+    settings.displayBlocks = 1;
+    build("Rate = 20000000\n");
+    pressStart();
+    ASSERT_TRUE(engine->running());
+    ASSERT_EQ(engine->blockLength, 1024);
+    ASSERT_EQ(engine->maxPendingBlocks, 32768);
+
+    const int ticks = tickUntilMessage(200, 100);
+
+    ASSERT_EQ(dialog.errors.size(), 1u);
+    // Before tick k, k - 1 blocks were taken and 2e6 k frames were due.
+    const int64_t wantReady = (int64_t(2000000) * ticks - int64_t(1024) * (ticks - 1)) / 1024;
+    ASSERT_FALSE(utility->readyAnswers.empty());
+    EXPECT_EQ(utility->readyAnswers.back(), wantReady);
+    EXPECT_GT(wantReady, 32768);
+    if (utility->readyAnswers.size() >= 2) {
+        EXPECT_LE(utility->readyAnswers[utility->readyAnswers.size() - 2], 32768);
+    }
+    EXPECT_EQ(dialog.errors[0], dialogText(kTooManyPendingText, static_cast<int>(wantReady)));
+    EXPECT_FALSE(engine->running());
+    EXPECT_FALSE(utility->acquisition.running());
+    EXPECT_FALSE(dialog.timerArmed);
+    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+}
+
+TEST_F(SimBoardEngineTest, BoardFailures) {
+    struct Case {
+        const char* name;
+        const char* boardText;
+        bool wantRunning;       // after the start
+        const char* wantMessage;
+        bool wantDestroyed;
+    };
+    const Case cases[] = {
+        {"block size refused", "FailBlockSize = 1\n", false, kBadBlockSizeText, false},
+        {"start refused", "FailStart = 1\n", false, kStartFailedText, false},
+        {"disconnected from the outset", "DisconnectAfter = 0\n", false, kDisconnectedAtStartText, true},
+        {"disconnected after 0.5 s", "DisconnectAfter = 0.5\n", true, kDisconnectedInTickText, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog = FakeDialog{};
+        build(c.boardText);
+        pressStart();
+        EXPECT_EQ(engine->running(), c.wantRunning);
+        if (c.wantRunning) {
+            tickUntilMessage(200, 20);
+            EXPECT_GT(engine->filledCount, 0);
+        }
+        EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(c.wantMessage, settings.deviceName)});
+        EXPECT_EQ(dialog.destroyed, c.wantDestroyed);
+        EXPECT_FALSE(engine->running());
+        EXPECT_FALSE(utility->acquisition.running());
+        EXPECT_FALSE(dialog.timerArmed);
+    }
+}
+
+}  // namespace
