@@ -47,8 +47,9 @@ int32_t nextPowerOfTwo(int64_t v);
 bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, int32_t stride,
                    double scale);
 
-// B for N and the per-channel rate: displayTime ms of samples, rounded, at
-// least 256 and at most N, raised to a power of two.
+// B for N and the per-channel rate: displayTime ms of samples, rounded,
+// raised to a power of two. Fewer than 256 samples count as 256 (so a window
+// shorter than 256 may get a longer block); otherwise at most N.
 int32_t blockLengthFor(int32_t displayTimeMs, double channelRate, int32_t windowLength);
 // Blocks that may wait at the board: maxUsedMemory / (B x channels), at least 1000.
 int32_t maxPendingBlocksFor(int32_t maxUsedMemory, int32_t blockLength, int32_t channelCount);
