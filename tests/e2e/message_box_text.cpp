@@ -7,15 +7,45 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
+
+namespace {
+
+struct Search {
+    const wchar_t* caption;
+    HWND box = nullptr;
+};
+
+// #32770 is the dialog class of message boxes, but also that of a dialog
+// program's main window, which may carry the same caption: a message box is
+// the one with a push button of the standard answers.
+BOOL CALLBACK matchBox(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    wchar_t className[16] = {};
+    wchar_t caption[256] = {};
+    GetClassNameW(window, className, 16);
+    GetWindowTextW(window, caption, 256);
+    if (std::wcscmp(className, L"#32770") != 0 || std::wcscmp(caption, search.caption) != 0) return TRUE;
+    for (int answer : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+        if (GetDlgItem(window, answer)) {
+            search.box = window;
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
-    // #32770 is the dialog class of message boxes; their text is control 0xFFFF.
-    const HWND box = FindWindowW(L"#32770", argv[1]);
-    if (!box) return 1;
+    Search search{argv[1]};
+    EnumWindows(matchBox, reinterpret_cast<LPARAM>(&search));
+    if (!search.box) return 1;
+    // The box's text is its control 0xFFFF.
     wchar_t text[1024] = {};
-    GetDlgItemTextW(box, 0xFFFF, text, 1024);
+    GetDlgItemTextW(search.box, 0xFFFF, text, 1024);
     char utf8[4096] = {};
     WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
     // Bytes as they are: no line-end translation of the text's line feeds.

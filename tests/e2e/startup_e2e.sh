@@ -1,48 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end start-up and shutdown of the real program under Wine and Xvfb.
 # Usage: startup_e2e.sh <bin dir> <case>
-# Needs WINEPREFIX (with the components registered), DISPLAY and a running
-# wine server, as scripts/test.sh provides.
+# Needs what lib.sh names.
 set -uo pipefail
 bin=$1
 case=$2
-WINE=${WINE:-/usr/lib/wine/wine64}
-title_pattern='^  Quorvel v3\.1 \[ May 18 2008 \]$'
-
-fail() { echo "FAIL [$case]: $*" >&2; exit 1; }
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-e2e-$case.XXXXXX")
-cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
-  [ -n "${restore_registry:-}" ] && (cd "$bin" && "$WINE" cmd /c register.cmd </dev/null >/dev/null 2>&1)
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cd "$work" || exit 1
-
-start_program() {
-  "$WINE" "$bin/Quorvel.exe" </dev/null >"$work/wine.log" 2>&1 &
-  pid=$!
-}
-
-# Waits up to 20 s for the program to end; sets code to its exit code as the
-# shell sees it, or to "timeout".
-wait_exit() {
-  code=timeout
-  for _ in $(seq 1 200); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"; code=$?; pid=
-      return 0
-    fi
-    sleep 0.1
-  done
-}
-
-find_window() { timeout "${2:-30}" xdotool search --sync --name "$1" 2>/dev/null | head -1; }
-
-press() {  # press <window> <key>: focus first, or the key is lost
-  xdotool windowfocus --sync "$1" && xdotool key "$2"
-}
+. "$(dirname "$0")/lib.sh"
 
 # expect_startup_failure <text>: a message box captioned Quorvel shows the
 # text, no main window is created, and the program ends with -2 without

@@ -1,0 +1,303 @@
+#!/usr/bin/env bash
+# End-to-end tests of the running bench: the main dialog's controls,
+# acquisition with the simulated board, the results list, the failures of a
+# run and the plot's pixels, under Wine and Xvfb.
+# Usage: bench_e2e.sh <bin dir> <case>
+# Needs what lib.sh names; reads the dialog through dialog_probe.exe and
+# message boxes through message_box_text.exe from <bin dir>.
+set -uo pipefail
+bin=$1
+case=$2
+. "$(dirname "$0")/lib.sh"
+
+# Control ids of the main dialog.
+START=1002 FILE=1003 RECORD=1004 MAIN_PLOT=1005 SIZE=1009 VIEW=1010 AVG=1011 WINDOW=1012 AUTO_SCALE=1013 INFO=1014
+# Channel colours of the simulated board (COLORREF 0x00BBGGRR).
+GREEN=0x00FF00 RED=0x0000FF
+
+probe() { "$WINE" "$bin/dialog_probe.exe" "$@" </dev/null 2>/dev/null; }
+
+# One line per control, joined with "; ": "1002 enabled checked; ...".
+states() { probe state "$@" | paste -sd ';' | sed 's/;/; /g'; }
+
+# expect_states <what> <want> <id>...: waits up to 10 s for the states.
+expect_states() {
+  local what=$1 want=$2
+  shift 2
+  states_are() { got=$(states "$@"); [ "$got" = "$want" ]; }
+  wait_until 10 states_are "$@" || fail "$what: got '$got', want '$want'"
+}
+
+# start_bench: starts the program in the work folder and waits for the main
+# window (wid) and its filled controls.
+start_bench() {
+  start_program
+  wid=$(find_window "$title_pattern") || true
+  [ -n "$wid" ] || fail "the main window did not appear (wine log: $(tail -3 "$work/wine.log"))"
+  has_views() { [ -n "$(probe combo $VIEW)" ]; }
+  wait_until 10 has_views || fail "the dialog's controls were not filled"
+}
+
+# exit_bench: Escape closes the program, which ends with code 0.
+exit_bench() {
+  press "$wid" Escape
+  wait_exit
+  [ "$code" = 0 ] || fail "exit code after Escape: got $code, want 0"
+}
+
+# wait_list <seconds> <extended regex>: waits until a line of the results
+# list matches; list holds the last lines read.
+wait_list() {
+  list_has() { list=$(probe list $INFO); grep -Eq -- "$2" <<<"$list"; }
+  wait_until "$1" list_has "$1" "$2"
+}
+
+# channel_line <channel number> <key>: the first line starting with the key
+# in that channel's block of the list last read.
+channel_line() {
+  awk -v head="^---- Channel № ?$1," -v key="^$2" '
+    $0 ~ head { inside = 1; next }
+    /^----/ { inside = 0 }
+    inside && $0 ~ key { print; exit }' <<<"$list"
+}
+
+# wait_box: waits up to 20 s for a message box captioned with the main
+# window's title; box_text receives its text and box its X window.
+wait_box() {
+  read_box() { box_text=$("$WINE" "$bin/message_box_text.exe" "$title" </dev/null 2>/dev/null); }
+  wait_until 20 read_box || fail "no message box appeared (list: $(probe list $INFO | head -3 | paste -sd '|'))"
+  box=$(xdotool search --name "$title_pattern" 2>/dev/null | grep -vx "$wid" | head -1)
+  [ -n "$box" ] || fail "the message box has no X window of its own"
+}
+
+# expect_box <want>: the box shows exactly this text.
+expect_box() {
+  wait_box
+  [ "$box_text" = "$1" ] || fail "message: got '$box_text', want '$1'"
+}
+
+# colour_at <colour>: count-colour's figures of the main plot, as shell
+# variables width, height, pixels, columns, top, peak.
+colour_at() {
+  local figures
+  figures=$(probe count-colour $MAIN_PLOT "$1") || fail "the main plot cannot be read back"
+  read -r _ width _ height _ pixels _ columns _ top _ peak <<<"$figures"
+}
+
+# keep_shot <name>: a picture of the main plot kept for a failure message.
+keep_shot() {
+  local shot="${TMPDIR:-/tmp}/quorvel-e2e-$case-$1.bmp"
+  probe shot $MAIN_PLOT "$(printf 'Z:%s' "$shot" | tr / '\\')" && echo "$shot"
+}
+
+saved_state() {  # the Quorvel.sav that the program writes
+  printf 'SizeIndex   = %d\r\nDisplayMode = %d\r\nAutoScale   = %d\r\nFFTAvg      = %d\r\nFFTWnd      = %d\r\n' "$@"
+}
+
+running_states="$START enabled checked; $RECORD enabled unchecked; $SIZE disabled"
+idle_states="$START enabled unchecked; $RECORD disabled unchecked; $SIZE enabled"
+
+case "$case" in
+controls)
+  # The saved selections come back into the lists; the lists hold the texts
+  # the program shows, the Size list from the built-in configuration's
+  # SizeArray.
+  saved_state 2 2 1 5 4 > Quorvel.sav
+  start_bench
+  want_views=$'  Oscilloscope\n  Spectre FFT V\n  Spectre FFT dB0\n  Spectre FFT dB'
+  want_sizes=$'1.0K\n2.0K\n4.0K\n8.0K\n16.0K\n32.0K\n64.0K\n128.0K\n256.0K\n512.0K\n1.0M\n2.0M\n4.0M'
+  want_avg=$(for n in $(seq 1 40); do printf ' %2d\n' "$n"; done)
+  want_windows='Rectangle
+Blackman-Harris 92, 4bin
+Nuttall-4B, 4bin
+Nuttall-4C, 4bin
+Flat-top HFT95, 5bin
+Flat-top HFT90D, 5bin
+Flat-top HFT116D, 6bin
+Flat-top HFT144D, 7bin
+Flat-top HFT169D, 8bin
+Flat-top HFT196D, 9bin
+Flat-top HFT223D, 10bin
+Flat-top HFT248D, 11bin
+Blackman-Harris 7term, 7bin
+Cosine summ 7term, 7bin'
+  for check in "$VIEW:$want_views:2" "$SIZE:$want_sizes:2" "$AVG:$want_avg:5" "$WINDOW:$want_windows:4"; do
+    id=${check%%:*}; rest=${check#*:}; want=${rest%:*}; want_selection=${rest##*:}
+    got=$(probe combo "$id")
+    [ "$got" = "$want" ] || fail "items of $id: got $(printf '%q' "$got"), want $(printf '%q' "$want")"
+    got=$(probe selection "$id")
+    [ "$got" = "$want_selection" ] || fail "selection of $id: got $got, want $want_selection"
+  done
+  [ -f Quorvel.cfg ] && grep -q '^SizeArray' Quorvel.cfg || fail "the built-in configuration was not written"
+
+  # Auto Scale is checked from the saved state but not offered in a decibel view.
+  all="$START $FILE $RECORD $SIZE $VIEW $AUTO_SCALE"
+  expect_states idle \
+    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+  press "$wid" F2
+  expect_states running \
+    "$START enabled checked; $FILE enabled unchecked; $RECORD enabled unchecked; $SIZE disabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+  press "$wid" F2
+  expect_states "stopped again" \
+    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+
+  # Choices closed in the lists are read back and saved at the end.
+  probe select $AVG 9 && probe select $WINDOW 13 || fail "the lists cannot be driven"
+  exit_bench
+  saved_state 2 2 1 9 13 > saved.want
+  cmp -s Quorvel.sav saved.want || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5), want $(od -c saved.want | head -5)"
+  echo "PASS [$case]"
+  ;;
+
+running)
+  # A spectrum view of the 1K window (48.828125 Hz a bin at 50 kHz a channel):
+  # channel 1 at bin 41, channel 2 at its default, bin 103, behind a gain of 2.
+  printf 'Ch0Frequency = 2001.953125\r\nCh1Amplitude = 2\r\nCh1Gain = 2\r\n' > SimBoard.cfg
+  saved_state 0 1 0 0 0 > Quorvel.sav
+  start_bench
+  expect_states idle "$idle_states" $START $RECORD $SIZE
+  press "$wid" F2
+  expect_states running "$running_states" $START $RECORD $SIZE
+  wait_list 15 '^Freq' || fail "no spectrum lines in the results list: got '$list'"
+  for want in '---- Channel № 1, Gain =  1 --------' '---- Channel № 2, Gain =  2 --------'; do
+    grep -qxF -- "$want" <<<"$list" || fail "results list: no line '$want' in '$list'"
+  done
+  got=$(channel_line 1 Freq); want='Freq  = 2001.953 Hz'
+  [ "$got" = "$want" ] || fail "channel 1: got '$got', want '$want' (list: '$list')"
+  got=$(channel_line 2 Freq); want='Freq  = 5029.297 Hz'
+  [ "$got" = "$want" ] || fail "channel 2: got '$got', want '$want' (list: '$list')"
+  # The amplitude in volts at the input: 9 V on channel 1, and 2 V on
+  # channel 2 once its gain is taken out again.
+  for pair in "1 9" "2 2"; do
+    set -- $pair
+    got=$(channel_line "$1" 'Ampl0 = .* V$')
+    awk -v line="$got" -v want="$2" 'BEGIN { split(line, f, "="); v = f[2] + 0; exit !(v > want - 0.02 && v < want + 0.02) }' ||
+      fail "channel $1 amplitude: got '$got', want $2 V (list: '$list')"
+  done
+
+  # Decibel views offer no Auto Scale; back in the oscilloscope the list
+  # shows the time-domain lines after the next tick.
+  probe select $VIEW 3
+  expect_states "view '  Spectre FFT dB'" "$AUTO_SCALE disabled unchecked; $VIEW enabled" $AUTO_SCALE $VIEW
+  probe select $VIEW 0
+  expect_states "view '  Oscilloscope'" "$AUTO_SCALE enabled unchecked; $VIEW enabled" $AUTO_SCALE $VIEW
+  wait_list 10 '^Avg   = ' || fail "no oscilloscope lines in the results list: got '$list'"
+  ! grep -q '^Freq' <<<"$list" || fail "spectrum lines left in the oscilloscope list: '$list'"
+  [ "$(probe selection $VIEW)" = 0 ] || fail "view selection: got $(probe selection $VIEW), want 0"
+
+  press "$wid" F2
+  expect_states stopped "$idle_states" $START $RECORD $SIZE
+  press "$wid" F2
+  expect_states "running again" "$running_states" $START $RECORD $SIZE
+  exit_bench
+  saved_state 0 0 0 0 0 > saved.want
+  cmp -s Quorvel.sav saved.want || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5)"
+  echo "PASS [$case]"
+  ;;
+
+pending-limit)
+  # The board runs far ahead of one block a tick: at 10 MHz a channel and 1K
+  # blocks, the floor of 1000 pending blocks is passed within a second.
+  printf 'Rate = 20000000\r\n' > SimBoard.cfg
+  printf 'Device = "QX420A"\r\nUtility = "KestoUtility"\r\nBase = 1\r\nDisplayBlocks = 1\r\nMaxUsedMemory = 1024\r\n' > Quorvel.cfg
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  press "$wid" F2
+  wait_box
+  pattern=$'^Ошибка\\.\\.\\. \n Слишком медленная скорость записи на диск! \n Имеется не записанных блоков - ([0-9]+)\\.$'
+  [[ $box_text =~ $pattern ]] || fail "message: got '$box_text', want the pending-blocks message"
+  [ "${BASH_REMATCH[1]}" -gt 1000 ] || fail "pending blocks: got ${BASH_REMATCH[1]}, want more than 1000"
+  # The run was stopped before the box was shown.
+  expect_states "behind the box" "$idle_states" $START $RECORD $SIZE
+  press "$box" Return
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+disconnect-tick)
+  printf 'DisconnectAfter = 1\r\n' > SimBoard.cfg
+  start_bench
+  press "$wid" F2
+  wait_list 10 '^---- Channel' || fail "the run showed no results before the disconnect: got '$list'"
+  expect_box $'Устройство (QX420A) неожиданно отключилось!\n Программа будет завершена!'
+  expect_states "behind the box" "$idle_states" $START $RECORD $SIZE
+  press "$box" Return
+  wait_exit
+  [ "$code" = 0 ] || fail "exit code: got $code, want 0"
+  [ -f Quorvel.sav ] || fail "Quorvel.sav was not written"
+  echo "PASS [$case]"
+  ;;
+
+disconnect-start)
+  # The other registered name of the board: the text names the configured device.
+  printf 'DisconnectAfter = 0\r\n' > SimBoard.cfg
+  printf 'Device = "QX410A"\r\nUtility = "KestoUtility"\r\nBase = 1\r\n' > Quorvel.cfg
+  start_bench
+  press "$wid" F2
+  expect_box $'Устройство (QX410A) отключено!\n Программа будет завершена!'
+  press "$box" Return
+  wait_exit
+  [ "$code" = 0 ] || fail "exit code: got $code, want 0"
+  echo "PASS [$case]"
+  ;;
+
+block-size|start-fails)
+  # The run does not start; the Start button stays down with the controls
+  # idle, and the next F2 runs the stop sequence.
+  if [ "$case" = block-size ]; then
+    printf 'FailBlockSize = 1\r\n' > SimBoard.cfg
+    want=$'Ошибка... \n Не верно заданы параметры платы!'
+  else
+    printf 'FailStart = 1\r\n' > SimBoard.cfg
+    want=$'Ошибка... \n Не верные параметры сбора данных.'
+  fi
+  start_bench
+  press "$wid" F2
+  expect_box "$want"
+  press "$box" Return
+  expect_states "after the failure" "$START enabled checked; $RECORD disabled unchecked; $SIZE enabled" $START $RECORD $SIZE
+  got=$(probe list $INFO)
+  [ -z "$got" ] || fail "results list after a failed start: got '$got', want empty"
+  press "$wid" F2
+  expect_states "after F2" "$idle_states" $START $RECORD $SIZE
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+pixels)
+  # The main plot is read back from the screen: each channel's curve in its
+  # colour, channel 1 (9 V) green, channel 2 (5 V) red, at the default
+  # 1025.39 Hz and 5029.30 Hz.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  colour_at $GREEN
+  [ "$pixels" = 0 ] || fail "green in the plot before any run: $pixels pixels (shot: $(keep_shot idle))"
+  press "$wid" F2
+  wait_list 10 '^Avg' || fail "no results before reading the plot: got '$list'"
+  # Oscilloscope at a fixed ±10 V: both curves run across the plot, and the
+  # larger sine reaches higher.
+  scope_drawn() {
+    colour_at $GREEN; green_columns=$columns green_top=$top
+    colour_at $RED; red_columns=$columns red_top=$top
+    [ "$green_columns" -gt $((width / 2)) ] && [ "$red_columns" -gt $((width / 2)) ] &&
+      [ "$green_top" -ge 0 ] && [ "$green_top" -lt "$red_top" ]
+  }
+  wait_until 10 scope_drawn ||
+    fail "oscilloscope: got green in $green_columns columns from y $green_top, red in $red_columns from y $red_top, plot ${width}x$height; want both in more than $((width / 2)) columns and green higher (shot: $(keep_shot scope))"
+  # Spectrum in dB: each curve peaks at its tone, channel 1's left of
+  # channel 2's, both in the lower half of the 25 kHz axis.
+  probe select $VIEW 3
+  spectrum_drawn() {
+    colour_at $GREEN; green_columns=$columns green_peak=$peak
+    colour_at $RED; red_columns=$columns red_peak=$peak
+    [ "$green_columns" -gt $((width / 2)) ] && [ "$red_columns" -gt $((width / 2)) ] &&
+      [ "$green_peak" -ge 0 ] && [ "$green_peak" -lt "$red_peak" ] && [ "$red_peak" -lt $((width / 2)) ]
+  }
+  wait_until 10 spectrum_drawn ||
+    fail "spectrum: got green in $green_columns columns peaking at x $green_peak, red in $red_columns peaking at x $red_peak, plot ${width}x$height; want both in more than $((width / 2)) columns, green's peak left of red's, both left of the middle (shot: $(keep_shot spectrum))"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+*) fail "unknown case" ;;
+esac
