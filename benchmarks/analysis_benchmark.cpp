@@ -16,13 +16,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "analysis/fft_window.h"
 #include "analysis/real_fft.h"
 #include "analysis/signal_metrics.h"
+#include "benchmarks/figures.h"
 
 namespace {
 
@@ -104,11 +104,6 @@ void BM_GenerateWindow(benchmark::State& state) {
     }
 }
 
-// With --benchmark_repetitions the best repetition is what the ratios use.
-double fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
-
-#define QUORVEL_BENCHMARK(f) BENCHMARK(f)->ComputeStatistics("min", fastest)
-
 QUORVEL_BENCHMARK(BM_RealFft)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_FftwMeasure)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_FftwEstimate)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
@@ -116,22 +111,9 @@ QUORVEL_BENCHMARK(BM_SpectrumPass)->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::
 QUORVEL_BENCHMARK(BM_SamplePass)->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_GenerateWindow)->Args({1 << 22, 11})->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's best time per iteration (over repetitions, when
-// asked for with --benchmark_repetitions), to print the ratios after the table.
-class RatioReporter : public benchmark::ConsoleReporter {
+class RatioReporter : public FastestRunReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min") continue;
-            const double t = run.GetAdjustedRealTime();
-            auto it = times_.find(run.run_name.str());
-            if (it == times_.end() || t < it->second) times_[run.run_name.str()] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
-    void printRatios() const {
+    void printFigures() const {
         std::printf("\nrealFft against FFTW (time ratio, lower is better)\n");
         std::printf("%10s %14s %14s %14s %10s %10s\n", "N", "realFft us", "MEASURE us", "ESTIMATE us",
                     "/MEASURE", "/ESTIMATE");
@@ -159,22 +141,8 @@ public:
         if (window > 0) std::printf("\n11-term window at N = %d: %.2f ms\n", 1 << kMaxLog2, window);
     }
 
-private:
-    double find(const std::string& name) const {
-        auto it = times_.find(name);
-        return it == times_.end() ? 0.0 : it->second;
-    }
-    std::map<std::string, double> times_;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<RatioReporter>(argc, argv); }

@@ -13,12 +13,12 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "acquisition/engine.h"
 #include "app/application_core.h"
+#include "benchmarks/figures.h"
 #include "resources/resource.h"
 
 namespace {
@@ -218,27 +218,12 @@ void BM_Tick(benchmark::State& state) {
     app.device = nullptr;
 }
 
-double fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+QUORVEL_BENCHMARK(BM_SlideFloor)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_DistributeBlock)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond);
 
-BENCHMARK(BM_SlideFloor)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_DistributeBlock)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-BENCHMARK(BM_Tick)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
-
-// Keeps the fastest time of every benchmark (the min aggregate, or the
-// fastest repetition) to print the figures after the table.
-class FigureReporter : public benchmark::ConsoleReporter {
+class FigureReporter : public FastestRunReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min") continue;
-            const double t = run.GetAdjustedRealTime();
-            auto it = times_.find(run.run_name.str());
-            if (it == times_.end() || t < it->second) times_[run.run_name.str()] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
     void printFigures() const {
         const double slide = find("BM_DistributeBlock");
         const double floor = find("BM_SlideFloor");
@@ -262,22 +247,8 @@ public:
         }
     }
 
-private:
-    double find(const std::string& name) const {
-        auto it = times_.find(name);
-        return it == times_.end() ? 0.0 : it->second;
-    }
-    std::map<std::string, double> times_;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printFigures();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<FigureReporter>(argc, argv); }

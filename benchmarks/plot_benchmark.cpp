@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include <xmmintrin.h>
 #endif
 
+#include "benchmarks/figures.h"
 #include "components/pellume/geometry.h"
 
 namespace {
@@ -87,32 +87,14 @@ void BM_MinMaxPass(benchmark::State& state) {
     }
 }
 
-// With --benchmark_repetitions the best repetition is what the figures use.
-double fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
-
-#define QUORVEL_BENCHMARK(f) BENCHMARK(f)->ComputeStatistics("min", fastest)
-
 QUORVEL_BENCHMARK(BM_ReduceToColumns)
     ->Args({kPoints, kColumns, 0})
     ->Args({kPoints, kColumns, kNanEvery})
     ->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_MinMaxPass)->Arg(kPoints)->Unit(benchmark::kMillisecond);
 
-// Keeps each benchmark's best time per iteration (over repetitions, when
-// asked for with --benchmark_repetitions), to print the figures after the table.
-class FigureReporter : public benchmark::ConsoleReporter {
+class FigureReporter : public FastestRunReporter {
 public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.error_occurred) continue;
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "min") continue;
-            const double t = run.GetAdjustedRealTime();
-            auto it = times_.find(run.run_name.str());
-            if (it == times_.end() || t < it->second) times_[run.run_name.str()] = t;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-
     void printFigures() const {
         const std::string curve = "BM_ReduceToColumns/" + std::to_string(kPoints) + "/" +
                                   std::to_string(kColumns) + "/";
@@ -138,22 +120,8 @@ public:
         }
     }
 
-private:
-    double find(const std::string& name) const {
-        auto it = times_.find(name);
-        return it == times_.end() ? 0.0 : it->second;
-    }
-    std::map<std::string, double> times_;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    FigureReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.printFigures();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks<FigureReporter>(argc, argv); }
