@@ -291,8 +291,7 @@ void ApplicationCore::drawTopPlot() {
     topPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
     if (engine.plotScratch) {
         for (int32_t i = 0; i < engine.activeChannelCount && i < kChannelRecordCount; ++i) {
-            if (convertForPlot(engine.channels[i], ViewMode::Scope, settings.fftScaleV, engine.plotScratch) == 0)
-                continue;
+            if (convertCurve(engine.channels[i], ViewMode::Scope) == 0) continue;
             topPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
                                nullptr, 0);
         }
@@ -338,13 +337,31 @@ void ApplicationCore::drawMainPlot(bool withAnalysis) {
         for (int32_t i = 0; i < active; ++i) {
             if (!engine.channelShown[i]) continue;
             ChannelRecord& channel = engine.channels[i];
-            if (convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch) == 0) continue;
+            if (convertCurve(channel, view) == 0) continue;
             mainPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
                                 spectrumView ? channel.markers : nullptr, 0);
         }
     }
     mainPlot->EndDraw();
     dialog_->endPlotPaint(IDC_MAIN_PLOT, dc);
+}
+
+// Long curves are converted by every lane, each a part of the points.
+int32_t ApplicationCore::convertCurve(const ChannelRecord& channel, ViewMode view) {
+    constexpr int32_t kPointsWorthSharing = 1 << 16;
+    const int32_t count = plotPointCount(channel, view);
+    if (count > engine.plotScratchLength) return 0;
+    const int lanes = workers.lanes();
+    if (count < kPointsWorthSharing || lanes == 1) {
+        convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch, 0, count);
+        return count;
+    }
+    workers.run([&](int lane) {
+        const int32_t first = static_cast<int32_t>(int64_t(count) * lane / lanes);
+        const int32_t last = static_cast<int32_t>(int64_t(count) * (lane + 1) / lanes);
+        convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch, first, last);
+    });
+    return count;
 }
 
 void ApplicationCore::rebuildResultsList() {

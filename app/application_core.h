@@ -115,6 +115,9 @@ private:
     void applyFullScale();
     void drawTopPlot();
     void drawMainPlot(bool withAnalysis);
+    // The channel's curve for `view` into the engine's plot scratch; returns
+    // its number of points, 0 when there is nothing to draw.
+    int32_t convertCurve(const ChannelRecord& channel, ViewMode view);
 
     DialogServices* dialog_ = nullptr;
 };

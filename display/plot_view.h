@@ -37,8 +37,16 @@ PlotFrame topPlotFrame(int32_t windowLength, double channelRate, double oscScale
 // The main plot in the selected view.
 PlotFrame mainPlotFrame(const MainPlotInput& input);
 
-// Fills out[] with the channel's values for `view`: in the spectrum views its
-// N/2 bins (V RMS, or dB relative to fftScaleV^2, a bin of 0 giving minus
-// infinity), otherwise its N samples. Returns the count written; 0 for a
-// channel without buffers. out must hold sampleCount floats.
+// Number of values of the channel's curve in `view`: N/2 bins in the
+// spectrum views, otherwise N samples; 0 for a channel without buffers.
+int32_t plotPointCount(const ChannelRecord& channel, ViewMode view);
+
+// Fills out[first..last-1] (cut to plotPointCount) with the channel's values
+// for `view`: in the spectrum views its bins (V RMS, or dB relative to
+// fftScaleV^2, a bin of 0 giving minus infinity), otherwise its samples.
+void convertForPlot(const ChannelRecord& channel, ViewMode view, double fftScaleV, float* out,
+                    int32_t first, int32_t last);
+
+// The whole curve: fills out[] (sampleCount floats) and returns the count
+// written, as plotPointCount.
 int32_t convertForPlot(const ChannelRecord& channel, ViewMode view, double fftScaleV, float* out);

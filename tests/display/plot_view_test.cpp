@@ -149,3 +149,45 @@ TEST(ConvertForPlot, ChannelWithoutBuffersGivesNothing) {
     EXPECT_EQ(convertForPlot(channel, ViewMode::SpectrumDb, 10.0, out), 0);
     EXPECT_EQ(out[0], 1.0f);
 }
+
+// The dB views convert with their own logarithm: every bin must come out as
+// the float of 10 log10(P / V^2) computed with the library, to within one
+// unit in the last place, over the whole range of doubles, and the special
+// values must follow the library exactly.
+TEST(ConvertForPlot, DecibelsAgreeWithTheLibraryLogarithm) {
+    const int32_t n = 1 << 16;
+    ChannelRecord channel;
+    ASSERT_TRUE(channel.allocateBuffers(2 * n));
+    uint64_t state = 12345;
+    for (int32_t k = 0; k < n; ++k) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        // Mantissas at random, exponents over the whole range of doubles.
+        const double mantissa = 1.0 + static_cast<double>(state >> 11) / 9007199254740992.0;
+        const int exponent = static_cast<int>((state >> 3) % 2100) - 1075;
+        channel.powerSpectrum[k] = std::ldexp(mantissa, exponent);
+    }
+    const double special[] = {0.0, -0.0, 4.9e-324, 2.2250738585072014e-308, 1e-300, 1.0,
+                              1.4142135623730951, 0.7071067811865476, 2.0, 1.7976931348623157e308,
+                              std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()};
+    for (size_t i = 0; i < sizeof special / sizeof special[0]; ++i) channel.powerSpectrum[i] = special[i];
+
+    std::vector<float> out(static_cast<size_t>(n));
+    for (double v : {10.0, 1.0, 0.1, 1e-150, 1e150}) {
+        SCOPED_TRACE(v);
+        ASSERT_EQ(convertForPlot(channel, ViewMode::SpectrumDb, v, out.data()), n);
+        int mismatches = 0;
+        for (int32_t k = 0; k < n && mismatches < 5; ++k) {
+            const double p = channel.powerSpectrum[k];
+            const float want = static_cast<float>(10.0 * std::log10(p / (v * v)));
+            const float got = out[static_cast<size_t>(k)];
+            const bool same = std::isnan(want) ? std::isnan(got)
+                              : std::isinf(want) ? got == want
+                                                 : std::fabs(got - want) <= std::fabs(std::nextafter(want, 0.0f) - want);
+            if (!same) {
+                ++mismatches;
+                ADD_FAILURE() << "P = " << p << ": got " << got << ", want " << want;
+            }
+        }
+    }
+}
