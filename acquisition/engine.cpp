@@ -196,8 +196,7 @@ void AcquisitionEngine::haltAcquisition() {
     if (dialog_) dialog_->killTimer();
     lastUpdateTick = 0;
     if (utility_) utility_->Stop();
-    if (client_) client_->closeRecordFile();
-    recording = false;
+    if (client_) client_->haltRecording();
 }
 
 void AcquisitionEngine::stopAcquisition() {
@@ -358,12 +357,10 @@ bool AcquisitionEngine::tick() {
         if (utility_->GetBlock(&block, &auxiliary) < 1) break;
         distributeBlock(block, blockLength);
         ++taken;
-        if (recording) {
-            if (!client_->writeBlock(blockLength)) {
-                stopAcquisition();
-                return false;
-            }
-            samplesWritten += int64_t(channelCount) * blockLength;
+        if (client_->isRecording() && !client_->writeBlock(block, blockLength)) {
+            // The block is not given back: the stop ends the run.
+            stopAcquisition();
+            return false;
         }
         utility_->ReleaseBlock();
     }
@@ -386,7 +383,7 @@ bool AcquisitionEngine::tick() {
 void AcquisitionEngine::updateControlStates(bool idle) {
     if (!dialog_) return;
     dialog_->enableControl(IDC_SIZE_LIST, idle);
-    dialog_->enableControl(IDC_CHOOSE_FILE, !recording);
+    dialog_->enableControl(IDC_CHOOSE_FILE, !(client_ && client_->isRecording()));
     dialog_->enableControl(IDC_RECORD, !idle);
     dialog_->enableControl(IDC_VIEW_MODE, true);
     dialog_->enableControl(IDC_START_STOP, !idle || channelCount != 0);

@@ -23,10 +23,12 @@ public:
     // Redraws both plots and the results list after new data.
     virtual void redrawWithAnalysis() = 0;
 
-    // Recording. The engine hands every block that passed the windows to
-    // writeBlock while recording is on; a false result stops the run.
-    virtual bool writeBlock(int32_t blockLength) { return true; }
-    virtual void closeRecordFile() {}
+    // Recording. While it is on the engine hands every block, once it has
+    // passed the windows, to writeBlock; a false result stops the run.
+    virtual bool isRecording() const { return false; }
+    virtual bool writeBlock(const int16_t* block, int32_t blockLength) { return true; }
+    // Every halt: the record file closed, recording off.
+    virtual void haltRecording() {}
     // Composes the next record file name (when files are numbered).
     virtual void buildRecordName() {}
     // Refreshes the free-space and recorded-amount texts.
@@ -122,8 +124,6 @@ public:
     ChannelRecord channels[kChannelRecordCount];
     float* plotScratch = nullptr;       // plotScratchLength floats, one curve at a time
     int32_t plotScratchLength = 0;
-    bool recording = false;
-    int64_t samplesWritten = 0;         // samples of all channels written since recording began
 
 private:
     // Steps of a tick after the timer is killed; false when the run stopped.

@@ -1,11 +1,14 @@
 #include "app/application.h"
 
+#include <commdlg.h>
 #include <float.h>
 
 #include <cstdarg>
 #include <cstdio>
+#include <string>
 
 #include "app/message_box.h"
+#include "platform/text_cp1251.h"
 #include "resources/resource.h"
 #include "ui/text_win.h"
 
@@ -55,7 +58,7 @@ const MessageMapEntry Application::messageMap[] = {
   { WM_COMMAND,        IDCANCEL,             0,       Args::None,   handler(&Application::onCancel) },
   { WM_COMMAND,        IDC_START_STOP,       0,       Args::WParam, handler(&Application::onStartStop) },
   { WM_COMMAND,        IDM_REFRESH_CHANNELS, 0,       Args::None,   handler(&Application::onRefreshChannels) },
-  { WM_COMMAND,        IDC_RECORD,           0,       Args::WParam, handler(&Application::onRecordButton) },
+  { WM_COMMAND,        IDC_RECORD,           0,       Args::WParam, handler(&Application::onRecordCommand) },
   { WM_COMMAND,        IDC_CHOOSE_FILE,      0,       Args::None,   handler(&Application::onChooseFile) },
   { WM_COMMAND,        0,                    0,       Args::Both,   handler(&Application::onComboCommand) },
   { 0,                 0,                    0,       Args::None,   nullptr },
@@ -160,9 +163,15 @@ int32_t Application::onRefreshChannels() {
     return 0;
 }
 
-int32_t Application::onRecordButton(WPARAM) { return 0; }
+int32_t Application::onRecordCommand(WPARAM wParam) {
+    onRecordButton(HIWORD(wParam));
+    return 0;
+}
 
-int32_t Application::onChooseFile() { return 0; }
+int32_t Application::onChooseFile() {
+    chooseRecordFile();
+    return 0;
+}
 
 int32_t Application::onComboCommand(WPARAM wParam, LPARAM) {
     onControlCommand(LOWORD(wParam), HIWORD(wParam));
@@ -176,7 +185,10 @@ void Application::OnDestroyed() {
     Window::OnDestroyed();
 }
 
-void Application::OnPaint(HDC, const RECT&) { redrawPlots(false); }
+void Application::OnPaint(HDC, const RECT&) {
+    redrawPlots(false);
+    showDiskSpace();
+}
 
 // ---- Initialisation -------------------------------------------------------------
 
@@ -204,6 +216,36 @@ void Application::passStyle(IPellumE* plot) {
 
 // The balloon help of the dialog's controls starts here.
 void Application::startHelp() {}
+
+// The dialog starts in the current directory with the File setting and
+// writes the chosen path straight back into it; whether it was confirmed or
+// cancelled, the numbering then starts again and the name is rebuilt.
+void Application::chooseRecordFile() {
+    wchar_t directory[256] = L"";
+    const DWORD length = GetCurrentDirectoryW(256, directory);
+    if (length == 0 || length >= 256) directory[0] = L'\0';
+
+    wchar_t file[256] = L"";
+    const std::wstring current = widenCp1251(settings.fileName);
+    lstrcpynW(file, current.c_str(), 256);
+    const std::wstring title = widenCp1251(utf8ToCp1251("Файл для записи").c_str());
+
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = hwnd;
+    dialog.lpstrFilter = L"Data Files\0*.dat\0";
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = 256;
+    dialog.lpstrInitialDir = directory[0] ? directory : nullptr;
+    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrDefExt = L"dat";
+    dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
+    if (GetSaveFileNameW(&dialog)) {
+        const std::string chosen = narrowCp1251(file);
+        lstrcpynA(settings.fileName, chosen.c_str(), sizeof settings.fileName);
+    }
+    onRecordFileChosen();
+}
 
 // ---- Message boxes ----------------------------------------------------------------
 

@@ -61,13 +61,15 @@ private:
     int32_t onCancel();
     int32_t onStartStop(WPARAM wParam);
     int32_t onRefreshChannels();
-    int32_t onRecordButton(WPARAM wParam);
+    int32_t onRecordCommand(WPARAM wParam);
     int32_t onChooseFile();
     int32_t onComboCommand(WPARAM wParam, LPARAM lParam);
 
     void setListFont();
     void passStyle(IPellumE* plot);
     void startHelp();
+    // The save-file dialog that chooses the File setting.
+    void chooseRecordFile();
 
     HINSTANCE instance_;
     HFONT listFont_ = nullptr;      // fixed-pitch font of the lists, for the whole run

@@ -48,7 +48,7 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
 }
 
 ApplicationCore::ApplicationCore()
-    : engine(settings, viewState, analysis, settings.plotStyle.channelColour) {
+    : engine(settings, viewState, analysis, settings.plotStyle.channelColour), recorder(settings) {
     presetConstructorDefaults(settings);
     analysis.setWorkers(&workers);
     engine.setWorkers(&workers);
@@ -201,6 +201,28 @@ void formatSizeText(char (&text)[256], int32_t value) {
 void ApplicationCore::bindDialog(DialogServices* dialog) {
     dialog_ = dialog;
     engine.bind(dialog, dialog ? this : nullptr);
+    recorder.bind(dialog);
+}
+
+bool ApplicationCore::writeBlock(const int16_t* block, int32_t blockLength) {
+    const RecordedBlock recorded{engine.channels, engine.channelCount, engine.channelRate, blockLength, block,
+                                engine.voltsPerCount()};
+    return recorder.writeBlock(recorded);
+}
+
+void ApplicationCore::onRecordButton(int32_t notification) {
+    if (!dialog_) return;
+    if (notification != 0) dialog_->setChecked(IDC_RECORD, !dialog_->isChecked(IDC_RECORD));
+    recorder.setRecording(dialog_->isChecked(IDC_RECORD));
+    engine.updateControlStates(!dialog_->isChecked(IDC_START_STOP));
+    readControls();
+    engine.refreshBoardParameters();
+}
+
+void ApplicationCore::onRecordFileChosen() {
+    recorder.restartNumbering();
+    readControls();
+    engine.refreshBoardParameters();
 }
 
 void ApplicationCore::fillControls() {

@@ -12,6 +12,7 @@
 #include "config/view_state.h"
 #include "display/plot_interface.h"
 #include "platform/dialog_services.h"
+#include "recording/recorder.h"
 
 inline constexpr const char kConfigFileName[] = "Quorvel.cfg";
 inline constexpr const char kViewStateFileName[] = "Quorvel.sav";
@@ -86,6 +87,18 @@ public:
     void redrawWithAnalysis() override { redrawPlots(true); }
     void rebuildResultsList();
 
+    // Recording, as the engine drives it.
+    bool isRecording() const override { return recorder.isRecording(); }
+    bool writeBlock(const int16_t* block, int32_t blockLength) override;
+    void haltRecording() override { recorder.halt(); }
+    void buildRecordName() override { recorder.buildRecordName(); }
+    void showDiskSpace() override { recorder.showDiskSpace(); }
+    // WM_COMMAND of the Record button; a nonzero notification means the F4
+    // accelerator, which toggles the button first.
+    void onRecordButton(int32_t notification);
+    // After the file choice dialog closed, confirmed or not.
+    void onRecordFileChosen();
+
     // Commands of the main dialog that the engine does not take itself.
     void onAutoScale();
     // WM_COMMAND of any other control: list closings.
@@ -104,6 +117,7 @@ public:
     ChannelWorkers workers;             // threads for the per-channel work of a tick
     SignalAnalyser analysis;            // window record, averaging, scope extremes
     AcquisitionEngine engine;           // channel set, windows, block flow
+    Recorder recorder;                  // data file, naming, disk texts
 
 protected:
     DialogServices* dialog() const { return dialog_; }

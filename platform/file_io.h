@@ -31,8 +31,21 @@ FileHandle createNewFile(const char* fileName);
 // existing file then stays as it was.
 FileHandle createOrReplaceFile(const char* fileName);
 
-// Writes all `length` bytes; false when any of them could not be written.
-bool writeFile(FileHandle file, const void* bytes, size_t length);
+// Creates a data file for writing with no sharing and the archive
+// attribute: with `replace` any existing file of that name is replaced,
+// otherwise the call fails when one exists. kInvalidFile on failure.
+FileHandle createDataFile(const char* fileName, bool replace);
+
+// Writes all `length` bytes; false when any of them could not be written (a
+// full disk writes short). `written`, when given, receives the count of bytes
+// that did reach the file.
+bool writeFile(FileHandle file, const void* bytes, size_t length, size_t* written = nullptr);
+
+// Cuts (or extends) an open file to `size` bytes; further writes go to its end.
+bool truncateFile(FileHandle file, uint64_t size);
+
+// Deletes a closed file.
+bool removeFile(const char* fileName);
 
 // Closes a file from createNewFile or createOrReplaceFile; kInvalidFile is
 // ignored.

@@ -61,18 +61,34 @@ FileHandle createOrReplaceFile(const char* fileName) {
     return fd < 0 ? kInvalidFile : fd;
 }
 
-bool writeFile(FileHandle file, const void* bytes, size_t length) {
+FileHandle createDataFile(const char* fileName, bool replace) {
+    if (!fileName) return kInvalidFile;
+    const int fd = openRetrying(fileName, O_WRONLY | O_CREAT | (replace ? O_TRUNC : O_EXCL), 0666);
+    return fd < 0 ? kInvalidFile : fd;
+}
+
+bool writeFile(FileHandle file, const void* bytes, size_t length, size_t* written) {
+    if (written) *written = 0;
     if (file == kInvalidFile) return false;
     const char* next = static_cast<const char*>(bytes);
     while (length > 0) {
         const ssize_t n = ::write(static_cast<int>(file), next, length);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
+        if (written) *written += static_cast<size_t>(n);
         next += n;
         length -= static_cast<size_t>(n);
     }
     return true;
 }
+
+bool truncateFile(FileHandle file, uint64_t size) {
+    if (file == kInvalidFile) return false;
+    return ::ftruncate(static_cast<int>(file), static_cast<off_t>(size)) == 0 &&
+           ::lseek(static_cast<int>(file), static_cast<off_t>(size), SEEK_SET) >= 0;
+}
+
+bool removeFile(const char* fileName) { return fileName && ::unlink(fileName) == 0; }
 
 void closeFile(FileHandle file) {
     if (file != kInvalidFile) ::close(static_cast<int>(file));

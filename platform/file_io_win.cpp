@@ -51,18 +51,36 @@ FileHandle createOrReplaceFile(const char* fileName) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
-bool writeFile(FileHandle file, const void* bytes, size_t length) {
+FileHandle createDataFile(const char* fileName, bool replace) {
+    if (!fileName) return kInvalidFile;
+    return fromHandle(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+                                  FILE_ATTRIBUTE_ARCHIVE, nullptr));
+}
+
+bool writeFile(FileHandle file, const void* bytes, size_t length, size_t* written) {
+    if (written) *written = 0;
     if (file == kInvalidFile) return false;
     const char* next = static_cast<const char*>(bytes);
     while (length > 0) {
         const DWORD chunk = length > 0x40000000u ? 0x40000000u : static_cast<DWORD>(length);
-        DWORD written = 0;
-        if (!WriteFile(toHandle(file), next, chunk, &written, nullptr) || written == 0) return false;
-        next += written;
-        length -= written;
+        DWORD done = 0;
+        const BOOL ok = WriteFile(toHandle(file), next, chunk, &done, nullptr);
+        if (written) *written += done;
+        if (!ok || done == 0) return false;
+        next += done;
+        length -= done;
     }
     return true;
 }
+
+bool truncateFile(FileHandle file, uint64_t size) {
+    if (file == kInvalidFile) return false;
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(size);
+    return SetFilePointerEx(toHandle(file), position, nullptr, FILE_BEGIN) && SetEndOfFile(toHandle(file));
+}
+
+bool removeFile(const char* fileName) { return fileName && DeleteFileA(fileName); }
 
 void closeFile(FileHandle file) {
     if (file != kInvalidFile) CloseHandle(toHandle(file));

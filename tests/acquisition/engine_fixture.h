@@ -32,17 +32,24 @@ public:
         if (onReadControls) onReadControls();
     }
     void redrawWithAnalysis() override { log.push_back("redraw"); }
-    bool writeBlock(int32_t blockLength) override {
+    bool isRecording() const override { return recording; }
+    bool writeBlock(const int16_t* block, int32_t blockLength) override {
         log.push_back("writeBlock " + std::to_string(blockLength));
+        writtenBlock = block;
         if (duringWrite) duringWrite();
         return writeResult;
     }
-    void closeRecordFile() override { log.push_back("closeRecordFile"); }
+    void haltRecording() override {
+        log.push_back("haltRecording");
+        recording = false;
+    }
     void buildRecordName() override { log.push_back("buildRecordName"); }
     void showDiskSpace() override { log.push_back("showDiskSpace"); }
 
     std::vector<std::string>& log;
+    bool recording = false;
     bool writeResult = true;
+    const int16_t* writtenBlock = nullptr;  // the block of the latest writeBlock
     std::function<void()> onReadControls;   // stands for the dialog's selections
     std::function<void()> duringWrite;      // e.g. a message box of the recorder
 };

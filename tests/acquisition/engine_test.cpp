@@ -32,7 +32,7 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
     // 200 ms at 10000 Hz per channel is 2000 samples, cut to N = 1024: B = 1024,
     // and the board is asked for B x 2 channels per block.
     EXPECT_EQ(logSince(from), (Log{"readControls", "Control 0 board", "kill", "Stop",
-                                   "closeRecordFile", "Property 27 2048", "Property 11",
+                                   "haltRecording", "Property 27 2048", "Property 11",
                                    "Control 10 list", "Property 22 null", "Start 2", "arm 200"}));
     EXPECT_TRUE(dialog.errors.empty());
     EXPECT_TRUE(engine->running());
@@ -214,7 +214,7 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
         } else {
             pressStop();
         }
-        EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "closeRecordFile", "readControls",
+        EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
                                        "Control 0 board", "Control 0 list", "Control 19 list"}));
         EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
         EXPECT_TRUE(dialog.errors.empty());
@@ -225,18 +225,18 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
 
 TEST_F(EngineTest, StopSequence) {
     pressStart();
-    engine->recording = true;
+    client.recording = true;
     dialog.checked[IDC_RECORD] = true;
     device.list.entries[1] = (0u << 24) | 0x123456;
 
     const size_t from = mark();
     pressStop();
 
-    EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "closeRecordFile", "readControls",
+    EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
                                    "Control 0 board", "Control 0 list", "Control 19 list"}));
     EXPECT_FALSE(engine->running());
     EXPECT_EQ(engine->lastUpdateTick, 0u);
-    EXPECT_FALSE(engine->recording);
+    EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
     EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
     EXPECT_FALSE(dialog.checked[IDC_RECORD]);
@@ -387,11 +387,15 @@ TEST_F(EngineTest, TickTakesAtMostDisplayBlocksAndDrawsOnce) {
 
 TEST_F(EngineTest, RecordingWritesEveryBlockAfterItReachedTheWindows) {
     pressStart();
-    engine->recording = true;
+    client.recording = true;
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 10 + c; });
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 20 + c; });
     std::vector<double> latestAtWrite;
-    client.duringWrite = [&] { latestAtWrite.push_back(engine->channels[1].samples[1023]); };
+    std::vector<int16_t> blockAtWrite;
+    client.duringWrite = [&] {
+        latestAtWrite.push_back(engine->channels[1].samples[1023]);
+        blockAtWrite.push_back(client.writtenBlock[2 * 1023 + 1]);
+    };
 
     const size_t from = mark();
     engine->onAcquisitionTimer();
@@ -401,14 +405,14 @@ TEST_F(EngineTest, RecordingWritesEveryBlockAfterItReachedTheWindows) {
                    "writeBlock 1024", "ReleaseBlock", "GetBlock", "writeBlock 1024", "ReleaseBlock",
                    "GetBlock", "redraw", "showDiskSpace", "arm 200"}));
     EXPECT_EQ(latestAtWrite, (std::vector<double>{11 * kVoltsPerCount, 21 * kVoltsPerCount}));
-    EXPECT_EQ(engine->samplesWritten, 2 * 2 * 1024);
-    EXPECT_TRUE(engine->recording);
+    // The recorder is handed the block itself, still held.
+    EXPECT_EQ(blockAtWrite, (std::vector<int16_t>{11, 21}));
+    EXPECT_TRUE(client.recording);
 }
 
 TEST_F(EngineTest, AFailedWriteStopsWithoutReleasingItsBlock) {
     pressStart();
-    engine->recording = true;
-    engine->samplesWritten = 5;
+    client.recording = true;
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 10; });
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 20; });
     client.writeResult = false;
@@ -418,11 +422,10 @@ TEST_F(EngineTest, AFailedWriteStopsWithoutReleasingItsBlock) {
 
     EXPECT_EQ(logSince(from),
               (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
-                   "writeBlock 1024", "kill", "Stop", "closeRecordFile", "readControls",
+                   "writeBlock 1024", "kill", "Stop", "haltRecording", "readControls",
                    "Control 0 board", "Control 0 list", "Control 19 list"}));
-    EXPECT_EQ(engine->samplesWritten, 5);
     EXPECT_FALSE(engine->running());
-    EXPECT_FALSE(engine->recording);
+    EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
     EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
     expectIdleControls();
@@ -459,7 +462,7 @@ TEST_F(EngineTest, PendingBlockLimit) {
         } else {
             EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kTooManyPendingText, ready)});
             // The whole stop sequence runs before the message; no block is taken.
-            EXPECT_EQ(got, (Log{"kill", "Property 3", "Property 8", "kill", "Stop", "closeRecordFile",
+            EXPECT_EQ(got, (Log{"kill", "Property 3", "Property 8", "kill", "Stop", "haltRecording",
                                 "readControls", "Control 0 board", "Control 0 list", "Control 19 list",
                                 "message"}));
             EXPECT_FALSE(engine->running());
@@ -489,7 +492,7 @@ TEST_F(EngineTest, DisconnectInATick) {
                   std::vector<std::string>{dialogText(kDisconnectedInTickText, "QX420A")});
         EXPECT_EQ(logSince(from),
                   (Log{"kill", "Property 3", "Property 8", "Property 11", "kill", "Stop",
-                       "closeRecordFile", "readControls", "Control 0 board", "Control 0 list",
+                       "haltRecording", "readControls", "Control 0 board", "Control 0 list",
                        "Control 19 list", "message", "destroy"}));
         EXPECT_TRUE(dialog.destroyed);
         EXPECT_FALSE(engine->running());
@@ -535,7 +538,7 @@ TEST_F(EngineTest, ATickDispatchedWhileATickRunsDoesNothing) {
     // The recorder's message box (or anything else modal inside a tick) lets
     // queued timer messages through while the engine is still running.
     pressStart();
-    engine->recording = true;
+    client.recording = true;
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 1; });
     client.duringWrite = [this] { engine->onAcquisitionTimer(); };
 

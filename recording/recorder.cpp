@@ -1,0 +1,232 @@
+#include "recording/recorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "platform/disk_space.h"
+#include "platform/text_cp1251.h"
+#include "resources/resource.h"
+
+namespace {
+
+constexpr char kCannotOpen[] = "Ошибка... \n Не могу открыть файл.";
+constexpr char kCannotWrite[] = "Ошибка... \n Не могу записать в файл.";
+constexpr int32_t kLastFileNumber = 999;
+constexpr uint32_t kBlack = 0;
+
+class PlatformStorage final : public RecordStorage {
+public:
+    FileHandle create(const char* path, bool replace) override { return createDataFile(path, replace); }
+    bool write(FileHandle file, const void* bytes, size_t length, size_t* written) override {
+        return writeFile(file, bytes, length, written);
+    }
+    bool truncate(FileHandle file, uint64_t size) override { return truncateFile(file, size); }
+    void close(FileHandle file) override { closeFile(file); }
+    bool remove(const char* path) override { return removeFile(path); }
+    bool exists(const char* path) override { return fileExists(path); }
+    uint64_t freeBytes() override { return freeDiskBytes(); }
+};
+
+// `name` cut at its first ".".
+void cutAtDot(char* name) {
+    if (char* dot = std::strchr(name, '.')) *dot = '\0';
+}
+
+// prefix + suffix into path; false, with nothing written, when it does not fit.
+bool joinPath(char (&path)[kMaxRecordPath + 1], const char* prefix, const char* suffix) {
+    const size_t a = std::strlen(prefix), b = std::strlen(suffix);
+    if (a + b > kMaxRecordPath) return false;
+    std::memcpy(path, prefix, a);
+    std::memcpy(path + a, suffix, b + 1);
+    return true;
+}
+
+}  // namespace
+
+RecordStorage& platformStorage() {
+    static PlatformStorage storage;
+    return storage;
+}
+
+Recorder::Recorder(Settings& settings, RecordStorage& storage)
+    : settings_(settings),
+      storage_(storage),
+      staging_(new float[static_cast<size_t>(kStagingRows) * kMaxRecordChannels]) {}
+
+Recorder::~Recorder() {
+    if (recordFile != kInvalidFile) storage_.close(recordFile);
+}
+
+void Recorder::show(const char* utf8Text) {
+    if (dialog_) dialog_->showError(utf8ToCp1251(utf8Text).c_str());
+}
+
+void Recorder::setRecording(bool on) {
+    recording = on;
+    if (on) samplesWritten = 0;
+    else closeRecordFile();
+}
+
+void Recorder::halt() {
+    closeRecordFile();
+    recording = false;
+}
+
+void Recorder::buildRecordName() {
+    settings_.fileName[sizeof settings_.fileName - 1] = '\0';
+    cutAtDot(settings_.fileName);
+    const int length = std::snprintf(recordName, sizeof recordName, "%s%03d", settings_.fileName,
+                                     settings_.fileAutoIncrement);
+    // The name and its extension must fit the platform's limit.
+    nameTooLong_ = length < 0 || static_cast<size_t>(length) + std::strlen(kRecordExtension) > kMaxRecordPath;
+}
+
+void Recorder::restartNumbering() {
+    if (settings_.fileAutoIncrement != 0) settings_.fileAutoIncrement = 1;
+}
+
+void Recorder::advanceNumber() {
+    if (settings_.fileAutoIncrement == 0) return;
+    if (++settings_.fileAutoIncrement > kLastFileNumber) settings_.fileAutoIncrement = 1;
+}
+
+// Creates recordName.MRF, or the file of the next free number when that one
+// exists; the number of the file created stays in fileAutoIncrement.
+// Without success the number and the name are left as they were.
+bool Recorder::createNumbered(char (&path)[kMaxRecordPath + 1]) {
+    if (recordName[0] == '\0') buildRecordName();
+    const int32_t first = settings_.fileAutoIncrement;
+    for (int32_t tries = 0; tries < kLastFileNumber; ++tries) {
+        if (nameTooLong_ || !joinPath(path, recordName, kRecordExtension)) break;
+        recordFile = storage_.create(path, false);
+        if (recordFile != kInvalidFile) return true;
+        if (!storage_.exists(path)) break;
+        advanceNumber();
+        buildRecordName();
+    }
+    settings_.fileAutoIncrement = first;
+    buildRecordName();
+    return false;
+}
+
+bool Recorder::openRecordFile(uint32_t channelCount, double channelRate) {
+    char path[kMaxRecordPath + 1];
+    bool created;
+    if (settings_.fileAutoIncrement != 0) {
+        created = createNumbered(path);
+    } else {
+        // Without numbering the file is the File setting cut at its first ".",
+        // replaced when it exists: the user chose that very name.
+        char base[sizeof settings_.fileName];
+        std::memcpy(base, settings_.fileName, sizeof base);
+        base[sizeof base - 1] = '\0';
+        cutAtDot(base);
+        created = joinPath(path, base, kRecordExtension);
+        if (created) {
+            recordFile = storage_.create(path, true);
+            created = recordFile != kInvalidFile;
+        }
+    }
+    if (!created) {
+        recordFile = kInvalidFile;
+        show(kCannotOpen);
+        return false;
+    }
+
+    const RecordHeader header = makeRecordHeader(channelCount, channelRate);
+    size_t written = 0;
+    if (!storage_.write(recordFile, &header, sizeof header, &written) || written != sizeof header) {
+        // Rows without a readable header would be of no use: no file is left.
+        storage_.close(recordFile);
+        recordFile = kInvalidFile;
+        storage_.remove(path);
+        show(kCannotWrite);
+        return false;
+    }
+    fileBytes_ = sizeof header;
+    return true;
+}
+
+bool Recorder::flushStaging(int32_t rows, int32_t channelCount) {
+    const size_t rowBytes = static_cast<size_t>(channelCount) * sizeof(float);
+    const size_t bytes = static_cast<size_t>(rows) * rowBytes;
+    size_t written = 0;
+    const bool complete = storage_.write(recordFile, staging_.get(), bytes, &written) && written == bytes;
+    fileBytes_ += written;
+    if (complete) return true;
+    // A disk that filled up took part of the rows: cut the file back to its
+    // last whole row, so that all it holds is readable.
+    const uint64_t rowsInFile = (fileBytes_ - kRecordHeaderBytes) / rowBytes;
+    const uint64_t whole = kRecordHeaderBytes + rowsInFile * rowBytes;
+    if (whole != fileBytes_ && storage_.truncate(recordFile, whole)) fileBytes_ = whole;
+    show(kCannotWrite);
+    return false;
+}
+
+bool Recorder::writeBlock(const RecordedBlock& block) {
+    const int32_t count = std::clamp(block.channelCount, 1, kMaxRecordChannels);
+    const int32_t rows = block.blockLength;
+    if (rows <= 0 || !block.channels) return true;
+    if (recordFile == kInvalidFile && !openRecordFile(static_cast<uint32_t>(count), block.channelRate)) {
+        return false;
+    }
+
+    // Where each channel's values come from.
+    const double* window[kMaxRecordChannels];
+    double scale[kMaxRecordChannels];
+    for (int32_t c = 0; c < count; ++c) {
+        const ChannelRecord& channel = block.channels[c];
+        const bool held = channel.hasBuffers();
+        window[c] = held && rows <= channel.sampleCount ? channel.samples : nullptr;
+        const int32_t gain = channel.gain > 0 ? channel.gain : 1;
+        scale[c] = held && !window[c] && block.codes ? block.voltsPerCount / gain : 0.0;
+    }
+
+    int32_t staged = 0;
+    for (int32_t j = 0; j < rows; ++j) {
+        float* row = staging_.get() + static_cast<size_t>(staged) * count;
+        const int16_t* codes = block.codes ? block.codes + static_cast<int64_t>(j) * count : nullptr;
+        for (int32_t c = 0; c < count; ++c) {
+            double v = 0.0;
+            if (window[c]) v = window[c][j];
+            else if (scale[c] != 0.0) v = codes[c] * scale[c];
+            row[c] = static_cast<float>(v);
+        }
+        if (++staged == kStagingRows) {
+            if (!flushStaging(staged, count)) return false;
+            staged = 0;
+        }
+    }
+    if (staged > 0 && !flushStaging(staged, count)) return false;
+    samplesWritten += static_cast<int64_t>(count) * rows;
+    return true;
+}
+
+void Recorder::closeRecordFile() {
+    if (recordFile != kInvalidFile) {
+        storage_.close(recordFile);
+        recordFile = kInvalidFile;
+        advanceNumber();
+    }
+    samplesWritten = 0;
+}
+
+void Recorder::formatDiskTexts(uint64_t freeBytes, int64_t samplesWritten, char (&freeText)[64],
+                               char (&savedText)[64]) {
+    std::snprintf(freeText, sizeof freeText, "Free bytes: %4.1f Mb", freeBytes / 1048576.0);
+    const double amount = samplesWritten / 512.0;
+    char text[32];
+    if (amount > 1024.0) std::snprintf(text, sizeof text, "%4.1f Mb", amount / 1024.0);
+    else std::snprintf(text, sizeof text, "%4.1f Kb", amount);
+    std::snprintf(savedText, sizeof savedText, "Save: %s", text);
+}
+
+void Recorder::showDiskSpace() {
+    if (!dialog_) return;
+    char freeText[64], savedText[64];
+    formatDiskTexts(storage_.freeBytes(), samplesWritten, freeText, savedText);
+    dialog_->drawStatusText(IDC_DISK_FREE, freeText, kBlack);
+    dialog_->drawStatusText(IDC_RECORDED, savedText, kBlack);
+}

@@ -1,0 +1,126 @@
+#pragma once
+// Recording: while the Record button is down, every block that passes the
+// channel windows adds its rows (one float32 in volts per channel) to a data
+// file of the layout in record_format.h, named from the File setting and a
+// three-digit number; and the free-space and recorded-amount texts.
+//
+// States: Off (not recording, no file), Armed (recording, no file yet: it is
+// created with the first block), Writing (recording, file open). Every halt
+// of the acquisition closes the file.
+//
+// What the recorder guarantees beyond writing: a write that reaches the disk
+// only in part counts as failed, and the file is then cut back to its last
+// whole row; a header that cannot be written leaves no file; a numbered file
+// never replaces an existing one (the next free number is taken); a name too
+// long for the platform is refused.
+#include <cstdint>
+#include <memory>
+
+#include "analysis/signal_metrics.h"
+#include "config/settings.h"
+#include "platform/dialog_services.h"
+#include "platform/file_io.h"
+#include "recording/record_format.h"
+
+// The files and the disk as the recorder sees them; tests put a fake here.
+class RecordStorage {
+public:
+    // createDataFile of platform/file_io.h.
+    virtual FileHandle create(const char* path, bool replace) = 0;
+    // Writes the bytes; false when not all of them reached the file, whose
+    // count `written` receives.
+    virtual bool write(FileHandle file, const void* bytes, size_t length, size_t* written) = 0;
+    virtual bool truncate(FileHandle file, uint64_t size) = 0;
+    virtual void close(FileHandle file) = 0;
+    virtual bool remove(const char* path) = 0;
+    virtual bool exists(const char* path) = 0;
+    // Free bytes on the current directory's disk.
+    virtual uint64_t freeBytes() = 0;
+
+protected:
+    ~RecordStorage() = default;
+};
+
+// The platform's files and disk.
+RecordStorage& platformStorage();
+
+inline constexpr int32_t kStagingRows = 1024;
+inline constexpr int32_t kMaxRecordChannels = 32;
+// Longest path of a data file, in characters (the Windows limit less its
+// terminator).
+inline constexpr size_t kMaxRecordPath = 259;
+
+// One block as the recorder takes it, after it was appended to the windows.
+struct RecordedBlock {
+    const ChannelRecord* channels;  // the channel windows
+    int32_t channelCount;           // values per row, 1..32
+    double channelRate;             // Hz, for the header
+    int32_t blockLength;            // B: rows of this block
+    const int16_t* codes;           // the block: B x channelCount codes, interleaved
+    double voltsPerCount;           // board full scale / 32768
+};
+
+class Recorder {
+public:
+    // The recorder changes the settings' fileName (cut at its first ".") and
+    // fileAutoIncrement (the number of the next file).
+    explicit Recorder(Settings& settings, RecordStorage& storage = platformStorage());
+    ~Recorder();
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    // Messages and the status texts go to this dialog; null: none shown.
+    void bind(DialogServices* dialog) { dialog_ = dialog; }
+
+    bool isRecording() const { return recording; }
+    // The Record button: down arms (nothing written yet, no file yet), up
+    // closes the file.
+    void setRecording(bool on);
+    // A halt of the acquisition: the file closed, recording off.
+    void halt();
+
+    // recordName := fileName (cut in place at its first ".") with
+    // fileAutoIncrement as "%03d".
+    void buildRecordName();
+    // After a file choice: numbering, when on, begins again at 1.
+    void restartNumbering();
+
+    // Appends the block's rows, creating the file first when none is open.
+    // The rows are the B oldest values of each window (the window then holds
+    // each sample until it is about to leave); a block longer than its
+    // window is written from its codes, so no sample is lost. A channel
+    // without a window writes zeros. False, after its message, when the file
+    // cannot be created or written.
+    bool writeBlock(const RecordedBlock& block);
+    // Closes an open file and advances the file number (999 -> 1);
+    // samplesWritten := 0 in any case.
+    void closeRecordFile();
+
+    // Paints the free-space and recorded-amount texts.
+    void showDiskSpace();
+    // "Free bytes: %4.1f Mb" and "Save: %s", the amount in Kb up to 1024 Kb
+    // of samplesWritten / 512, then in Mb.
+    static void formatDiskTexts(uint64_t freeBytes, int64_t samplesWritten, char (&freeText)[64],
+                                char (&savedText)[64]);
+
+    bool recording = false;
+    FileHandle recordFile = kInvalidFile;
+    int64_t samplesWritten = 0;                 // values written into the current file
+    char recordName[kMaxRecordPath + 1] = "";   // next file without extension; empty: none built
+
+private:
+    bool openRecordFile(uint32_t channelCount, double channelRate);
+    bool createNumbered(char (&path)[kMaxRecordPath + 1]);
+    bool flushStaging(int32_t rows, int32_t channelCount);
+    void advanceNumber();
+    void show(const char* utf8Text);
+
+    Settings& settings_;
+    RecordStorage& storage_;
+    DialogServices* dialog_ = nullptr;
+    bool nameTooLong_ = false;
+    uint64_t fileBytes_ = 0;                    // bytes in the open file
+    // Up to kStagingRows rows of up to kMaxRecordChannels values, allocated
+    // once with the recorder.
+    std::unique_ptr<float[]> staging_;
+};
