@@ -184,22 +184,46 @@ bool Recorder::writeBlock(const RecordedBlock& block) {
         scale[c] = held && !window[c] && block.codes ? block.voltsPerCount / gain : 0.0;
     }
 
-    int32_t staged = 0;
-    for (int32_t j = 0; j < rows; ++j) {
-        float* row = staging_.get() + static_cast<size_t>(staged) * count;
-        const int16_t* codes = block.codes ? block.codes + static_cast<int64_t>(j) * count : nullptr;
-        for (int32_t c = 0; c < count; ++c) {
-            double v = 0.0;
-            if (window[c]) v = window[c][j];
-            else if (scale[c] != 0.0) v = codes[c] * scale[c];
-            row[c] = static_cast<float>(v);
+    // One channel's column of the staged rows first..first+staged-1.
+    float* const staging = staging_.get();
+    auto stageColumn = [&](int32_t c, int32_t first, int32_t staged) {
+        float* column = staging + c;
+        if (window[c]) {
+            const double* values = window[c] + first;
+            for (int32_t r = 0; r < staged; ++r) column[static_cast<size_t>(r) * count] = static_cast<float>(values[r]);
+        } else if (scale[c] != 0.0) {
+            const int16_t* codes = block.codes + static_cast<int64_t>(first) * count + c;
+            const double s = scale[c];
+            for (int32_t r = 0; r < staged; ++r) {
+                column[static_cast<size_t>(r) * count] = static_cast<float>(codes[static_cast<int64_t>(r) * count] * s);
+            }
+        } else {
+            for (int32_t r = 0; r < staged; ++r) column[static_cast<size_t>(r) * count] = 0.0f;
         }
-        if (++staged == kStagingRows) {
-            if (!flushStaging(staged, count)) return false;
-            staged = 0;
+    };
+    constexpr int32_t kTile = 8;
+    for (int32_t first = 0; first < rows; first += kStagingRows) {
+        const int32_t staged = std::min(kStagingRows, rows - first);
+        int32_t c = 0;
+        // Eight windows at a time fill 32 bytes of every row: the rows are
+        // written in order and each window is read in order.
+        for (; c + kTile <= count; c += kTile) {
+            bool windows = true;
+            for (int32_t k = 0; k < kTile; ++k) windows = windows && window[c + k];
+            if (!windows) {
+                for (int32_t k = 0; k < kTile; ++k) stageColumn(c + k, first, staged);
+                continue;
+            }
+            const double* values[kTile];
+            for (int32_t k = 0; k < kTile; ++k) values[k] = window[c + k] + first;
+            for (int32_t r = 0; r < staged; ++r) {
+                float* out = staging + static_cast<size_t>(r) * count + c;
+                for (int32_t k = 0; k < kTile; ++k) out[k] = static_cast<float>(values[k][r]);
+            }
         }
+        for (; c < count; ++c) stageColumn(c, first, staged);
+        if (!flushStaging(staged, count)) return false;
     }
-    if (staged > 0 && !flushStaging(staged, count)) return false;
     samplesWritten += static_cast<int64_t>(count) * rows;
     return true;
 }

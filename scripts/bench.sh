@@ -13,7 +13,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 dir="$top/build/bench"
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DQUORVEL_TESTS=OFF >/dev/null
-programs=(analysis_benchmark plot_benchmark engine_benchmark)
+programs=(analysis_benchmark plot_benchmark engine_benchmark recorder_benchmark)
 cmake --build "$dir" -j "$(nproc)" --target "${programs[@]}"
 for program in "${programs[@]}"; do
   echo "== $program"
