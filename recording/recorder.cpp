@@ -92,11 +92,13 @@ void Recorder::advanceNumber() {
     if (++settings_.fileAutoIncrement > kLastFileNumber) settings_.fileAutoIncrement = 1;
 }
 
-// Creates recordName.MRF, or the file of the next free number when that one
-// exists; the number of the file created stays in fileAutoIncrement.
-// Without success the number and the name are left as they were.
+// Creates the file of the current number, or of the next free number when
+// that one exists; the number of the file created stays in
+// fileAutoIncrement. Without success the number is left as it was.
 bool Recorder::createNumbered(char (&path)[kMaxRecordPath + 1]) {
-    if (recordName[0] == '\0') buildRecordName();
+    // The name follows the number, also when a file was closed after the
+    // name was last built.
+    buildRecordName();
     const int32_t first = settings_.fileAutoIncrement;
     for (int32_t tries = 0; tries < kLastFileNumber; ++tries) {
         if (nameTooLong_ || !joinPath(path, recordName, kRecordExtension)) break;
