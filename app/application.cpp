@@ -97,12 +97,26 @@ int32_t Application::onTimer(WPARAM timer) {
     return 0;
 }
 
-// The plot's mouse handling is bound to these rows; until the plot component
-// takes the mouse, the dialog's default handling goes on.
-int32_t Application::onPlotLeftDown() { return kNotHandled; }
-int32_t Application::onPlotLeftDoubleClick() { return kNotHandled; }
-int32_t Application::onPlotRightDown() { return kNotHandled; }
-int32_t Application::onPlotMouseMove(WPARAM) { return kNotHandled; }
+// Mouse buttons and moves over the main plot go to its component.
+int32_t Application::onPlotLeftDown() {
+    onPlotButton(kPlotLeftButton, kPlotPress);
+    return 0;
+}
+
+int32_t Application::onPlotLeftDoubleClick() {
+    onPlotButton(kPlotLeftButton, kPlotDoubleClick);
+    return 0;
+}
+
+int32_t Application::onPlotRightDown() {
+    onPlotButton(kPlotRightButton, kPlotPress);
+    return 0;
+}
+
+int32_t Application::onPlotMouseMove(WPARAM keys) {
+    onPlotMove(static_cast<int32_t>(keys));
+    return 0;
+}
 
 int32_t Application::onInitDialog() {
     if (!mainPlot || !utility || !device) return onDestroy();
@@ -314,6 +328,18 @@ void* Application::beginPlotPaint(int32_t control, PlotRect* client) {
 
 void Application::endPlotPaint(int32_t control, void* dc) {
     if (dc) ReleaseDC(GetDlgItem(hwnd, control), static_cast<HDC>(dc));
+}
+
+bool Application::pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) {
+    HWND item = GetDlgItem(hwnd, control);
+    POINT pointer;
+    RECT rect;
+    if (!item || !GetCursorPos(&pointer) || !ScreenToClient(item, &pointer) || !GetClientRect(item, &rect)) {
+        return false;
+    }
+    *point = {pointer.x, pointer.y};
+    *client = {rect.left, rect.top, rect.right, rect.bottom};
+    return true;
 }
 
 // The text is composed in a bitmap that spans from the control's client

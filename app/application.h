@@ -38,6 +38,7 @@ public:
     void endListUpdate(int32_t control, int32_t topIndex) override;
     void* beginPlotPaint(int32_t control, PlotRect* client) override;
     void endPlotPaint(int32_t control, void* dc) override;
+    bool pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) override;
     void drawStatusText(int32_t control, const char* text, uint32_t colour) override;
     void invalidate() override;
     void destroyWindow() override;

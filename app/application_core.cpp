@@ -296,6 +296,46 @@ void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
     }
 }
 
+int32_t packPlotPoint(PlotPoint point, const PlotRect& client) {
+    if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom)
+        return -1;
+    if (point.x < 0 || point.y < 0 || point.x > 0xFFFF || point.y > 0x7FFF) return -1;
+    return point.x | (point.y << 16);
+}
+
+bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick) {
+    constexpr uint32_t kCloseToTickMs = 10;
+    return lastUpdateTick == 0 || now - lastUpdateTick <= kCloseToTickMs;
+}
+
+namespace {
+
+PlotPoint unpackPlotPoint(int32_t packed) { return PlotPoint{packed & 0xFFFF, packed >> 16}; }
+
+}  // namespace
+
+void ApplicationCore::onPlotButton(int32_t button, int32_t kind) {
+    if (!dialog_) return;
+    PlotPoint pointer{};
+    PlotRect client{};
+    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    const int32_t point = packPlotPoint(pointer, client);
+    if (point < 0) return;
+    if (mainPlot) mainPlot->OnMouseButton(&client, button, unpackPlotPoint(point), kind);
+    redrawPlots(false);
+}
+
+void ApplicationCore::onPlotMove(int32_t keys) {
+    if (!dialog_ || !mainPlot) return;
+    PlotPoint pointer{};
+    PlotRect client{};
+    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    const int32_t point = packPlotPoint(pointer, client);
+    if (point < 0) return;
+    if (mainPlot->OnMouseMove(&client, keys, unpackPlotPoint(point)) == 0) return;
+    if (redrawsMoveAt(dialog_->tickCount(), engine.lastUpdateTick)) redrawPlots(false);
+}
+
 void ApplicationCore::redrawPlots(bool withAnalysis) {
     if (!dialog_) return;
     drawTopPlot();

@@ -99,6 +99,11 @@ public:
     // After the file choice dialog closed, confirmed or not.
     void onRecordFileChosen();
 
+    // Mouse messages over the main plot: the button (1 left, 2 right) and
+    // kind (0 press, 3 double-click) of a press, the key state of a move.
+    void onPlotButton(int32_t button, int32_t kind);
+    void onPlotMove(int32_t keys);
+
     // Commands of the main dialog that the engine does not take itself.
     void onAutoScale();
     // WM_COMMAND of any other control: list closings.
@@ -135,6 +140,17 @@ private:
 
     DialogServices* dialog_ = nullptr;
 };
+
+// The pointer as the plot component takes it: x | (y << 16) when (x, y) lies
+// in the rectangle (its left and top edges inside, its right and bottom
+// edges outside), else -1.
+int32_t packPlotPoint(PlotPoint point, const PlotRect& client);
+
+// Whether a view change that the component reports at `now` is drawn at
+// once: always when idle (lastUpdateTick 0), while running only within 10 ms
+// of the last tick's redraw (an unsigned 32-bit difference, so the tick
+// count may wrap); otherwise the next tick draws it.
+bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick);
 
 // The Size list's text of a window length: "512", "1.0K", "1.5K", "2.0M".
 void formatSizeText(char (&text)[256], int32_t value);

@@ -61,6 +61,7 @@ public:
         return this;
     }
     void endPlotPaint(int32_t, void*) override {}
+    bool pointerPosition(int32_t, PlotPoint*, PlotRect*) override { return false; }
     void drawStatusText(int32_t, const char*, uint32_t) override {}
     void invalidate() override {}
     void destroyWindow() override {}

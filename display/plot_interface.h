@@ -82,6 +82,12 @@ static_assert(offsetof(PlotStyle, fontName) == 184);
 static_assert(sizeof(PlotStyle) == 284);
 #endif
 
+// OnMouseButton's button and kind.
+inline constexpr int32_t kPlotLeftButton = 1;
+inline constexpr int32_t kPlotRightButton = 2;
+inline constexpr int32_t kPlotPress = 0;
+inline constexpr int32_t kPlotDoubleClick = 3;
+
 // SetProperty codes.
 inline constexpr int32_t kPlotPropertyXUnit = 3;        // const char*, NUL-terminated
 inline constexpr int32_t kPlotPropertyYUnit = 4;        // const char*, NUL-terminated

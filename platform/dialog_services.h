@@ -36,6 +36,9 @@ public:
     // cannot be drawn. Every context taken is given back with endPlotPaint.
     virtual void* beginPlotPaint(int32_t control, PlotRect* client) = 0;
     virtual void endPlotPaint(int32_t control, void* dc) = 0;
+    // The mouse pointer, read from the system, in the client coordinates of
+    // a control, and the control's client rectangle; false without the control.
+    virtual bool pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) = 0;
     // One line of text in a static control, composed off-screen.
     virtual void drawStatusText(int32_t control, const char* text, uint32_t colour) = 0;
 

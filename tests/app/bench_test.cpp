@@ -270,3 +270,98 @@ TEST_F(BenchTest, NoTopPlotAndNoDrawableControl) {
 }
 
 }  // namespace
+
+// ---- The mouse over the main plot ---------------------------------------------
+
+namespace {
+
+TEST(PlotPointer, PackedPointAndEdges) {
+    const PlotRect client{0, 0, 900, 400};
+    const struct {
+        const char* name;
+        PlotPoint point;
+        int32_t want;
+    } cases[] = {
+        {"first pixel", {0, 0}, 0},
+        {"inside", {10, 3}, 10 | (3 << 16)},
+        {"last pixel", {899, 399}, 899 | (399 << 16)},
+        {"right edge", {900, 10}, -1},
+        {"bottom edge", {10, 400}, -1},
+        {"left of it", {-1, 10}, -1},
+        {"above it", {10, -1}, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(packPlotPoint(c.point, client), c.want);
+    }
+}
+
+TEST(PlotPointer, MovesRedrawAtOnceWhenIdleOrRightAfterATick) {
+    const struct {
+        const char* name;
+        uint32_t now, last;
+        bool want;
+    } cases[] = {
+        {"idle", 5000, 0, true},
+        {"10 ms after the tick", 5010, 5000, true},
+        {"11 ms after the tick", 5011, 5000, false},
+        {"the tick count wrapped", 4, 0xFFFFFFFAu, true},
+        {"wrapped, too late", 20, 0xFFFFFFFAu, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(redrawsMoveAt(c.now, c.last), c.want);
+    }
+}
+
+TEST_F(BenchTest, ButtonsInsideThePlotGoToTheComponentThenRedraw) {
+    dialog.pointer = {12, 7};
+    app.onPlotButton(kPlotLeftButton, kPlotDoubleClick);
+    ASSERT_GE(dialog.log.size(), 2u);
+    EXPECT_EQ(dialog.log[0], "main button 1 12,7 3");
+    EXPECT_EQ(dialog.log[1], "paint 1006");     // the redraw, top plot first
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 0);  // without analysis
+
+    dialog.log.clear();
+    dialog.pointer = {900, 7};
+    app.onPlotButton(kPlotRightButton, kPlotPress);
+    EXPECT_TRUE(dialog.log.empty());
+
+    // Without a main plot component a click inside still redraws.
+    app.mainPlot = nullptr;
+    dialog.pointer = {0, 0};
+    app.onPlotButton(kPlotLeftButton, kPlotPress);
+    EXPECT_EQ(dialog.log, (std::vector<std::string>{"paint 1006", "top property 3 'Sec'", "top begin 1024",
+                                                    "top end", "release 1006"}));
+}
+
+TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
+    dialog.pointer = {30, 40};
+    mainPlot.moveResult = 0;
+    app.onPlotMove(1);
+    EXPECT_EQ(dialog.log, std::vector<std::string>{"main move 1 30,40"});
+
+    // Idle: at once.
+    dialog.log.clear();
+    mainPlot.moveResult = 1;
+    app.onPlotMove(0);
+    ASSERT_GE(dialog.log.size(), 2u);
+    EXPECT_EQ(dialog.log[1], "paint 1006");
+
+    // Running, 11 ms after the last tick's redraw: the next tick draws it.
+    dialog.log.clear();
+    app.engine.lastUpdateTick = dialog.tick - 11;
+    app.onPlotMove(0);
+    EXPECT_EQ(dialog.log, std::vector<std::string>{"main move 0 30,40"});
+
+    // Outside the plot, or without a component: nothing.
+    dialog.log.clear();
+    dialog.pointer = {-1, 40};
+    app.onPlotMove(0);
+    app.mainPlot = nullptr;
+    dialog.pointer = {30, 40};
+    app.onPlotMove(0);
+    EXPECT_TRUE(dialog.log.empty());
+}
+
+}  // namespace

@@ -65,6 +65,11 @@ public:
         if (dc == &contextToken) --openContexts;
         log.push_back("release " + std::to_string(control));
     }
+    bool pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) override {
+        *point = pointer;
+        *client = PlotRect{0, 0, 900, 400};
+        return true;
+    }
     void drawStatusText(int32_t control, const char* text, uint32_t colour) override {
         statusTexts[control] = text;
     }
@@ -104,6 +109,7 @@ public:
     std::vector<std::string> log;
     std::function<void()> duringMessage;
     bool plotsDrawable = true;
+    PlotPoint pointer{-5, -5};      // in the plots' client coordinates (900 x 400)
     int openContexts = 0;
     int invalidations = 0;
     bool destroyed = false;

@@ -63,8 +63,15 @@ public:
         ++frames;
         return 1;
     }
-    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, PlotPoint) override { return 0; }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, PlotPoint, int32_t) override { return 0; }
+    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t keys, PlotPoint p) override {
+        note("move " + std::to_string(keys) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+        return moveResult;
+    }
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t button, PlotPoint p, int32_t kind) override {
+        note("button " + std::to_string(button) + " " + std::to_string(p.x) + "," + std::to_string(p.y) + " " +
+             std::to_string(kind));
+        return 0;
+    }
 
     std::vector<std::string> ownLog;
     const PlotStyle* style = nullptr;
@@ -73,6 +80,7 @@ public:
     int32_t viewKind = -1;
     std::vector<Curve> curves;  // of the latest frame
     int frames = 0;
+    int32_t moveResult = 0;     // what OnMouseMove answers
 
 private:
     void note(const std::string& what) { log_->push_back(name_ + " " + what); }
