@@ -4,8 +4,7 @@
 
 void initSectionHeader(SectionHeader& section, const char* name) {
     std::memset(section.name, ' ', sizeof section.name);
-    const size_t length = name ? strnlen(name, sizeof section.name) : 0;
-    std::memcpy(section.name, name, length);
+    if (name) std::memcpy(section.name, name, strnlen(name, sizeof section.name));
     section.payloadBytes = 0;
 }
 

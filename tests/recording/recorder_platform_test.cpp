@@ -1,0 +1,89 @@
+// The recorder on the platform's own files: a recording read back from disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#include "tests/recording/recorder_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Runs each test in a fresh temporary directory as the current directory
+// (the File setting is then a plain relative name, whatever the temporary
+// path looks like), removed with its files afterwards.
+class RecorderOnDisk : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("quorvel-recording-" + std::to_string(random()));
+            std::error_code error;
+            if (fs::create_directory(candidate, error)) dir_ = candidate;
+        }
+        ASSERT_FALSE(dir_.empty()) << "no temporary directory could be created";
+        previous_ = fs::current_path();
+        fs::current_path(dir_);
+    }
+
+    void TearDown() override {
+        std::error_code error;
+        if (!previous_.empty()) fs::current_path(previous_, error);
+        if (!dir_.empty()) fs::remove_all(dir_, error);
+    }
+
+    static std::string readBytes(const char* name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+private:
+    fs::path dir_;
+    fs::path previous_;
+};
+
+TEST_F(RecorderOnDisk, ARecordingReadsBackFromTheDisk) {
+    // File 001 exists already and must survive.
+    {
+        std::ofstream keep("rec001.MRF", std::ios::binary);
+        keep << "keep";
+    }
+    const int32_t n = 512, blockLength = 256;
+    const int channels = 3, blocks = 4;
+    RecorderBench b(true);
+    const int32_t gains[channels] = {1, 2, 4};
+    for (int c = 0; c < channels; ++c) {
+        b.channels[c].gain = gains[c];
+        ASSERT_TRUE(b.channels[c].allocateBuffers(n));
+    }
+    b.recorder.buildRecordName();
+    b.recorder.setRecording(true);
+    for (int i = 0; i < blocks; ++i) ASSERT_TRUE(b.recordStreamBlock(channels, blockLength));
+    EXPECT_EQ(b.recorder.samplesWritten, int64_t(blocks) * blockLength * channels);
+    b.recorder.halt();
+    EXPECT_TRUE(b.dialog.errors.empty());
+    EXPECT_EQ(b.settings.fileAutoIncrement, 3);
+
+    EXPECT_EQ(readBytes("rec001.MRF"), "keep");
+    const std::string bytes = readBytes("rec002.MRF");
+    const size_t rows = size_t(blocks) * blockLength;
+    ASSERT_EQ(bytes.size(), kRecordHeaderBytes + rows * channels * sizeof(float));
+    RecordHeader header;
+    ASSERT_TRUE(parseRecordHeader(bytes.data(), bytes.size(), header));
+    EXPECT_EQ(uint32_t{header.format.channelCount}, uint32_t(channels));
+    EXPECT_EQ(double{header.format.channelRate}, kChannelRate);
+    EXPECT_EQ(bytes.substr(0, kRecordHeaderBytes), headerBytes(channels, kChannelRate));
+
+    // The first N - B rows are the zeros the windows held at the start.
+    expectRows(rowValues(bytes), channels, [&](int64_t row, int c) {
+        const int64_t k = row - (n - blockLength);
+        return k < 0 ? 0.0f : static_cast<float>(streamVolts(streamCode(k, c), gains[c]));
+    });
+}
+
+}  // namespace
