@@ -10,6 +10,8 @@
 #include "app/message_box.h"
 #include "platform/text_cp1251.h"
 #include "resources/resource.h"
+#include "ui/balloon_win.h"
+#include "ui/help_table.h"
 #include "ui/text_win.h"
 
 namespace {
@@ -155,7 +157,11 @@ int32_t Application::onDestroy() {
     return 0;
 }
 
-int32_t Application::onMove() { return kNotHandled; }
+// A moving window leaves its help balloon behind: close it.
+int32_t Application::onMove() {
+    HideHelp();
+    return kNotHandled;
+}
 
 int32_t Application::onAutoScaleCommand() {
     onAutoScale();
@@ -196,6 +202,7 @@ void Application::OnDestroyed() {
     saveViewState(viewState, kViewStateFileName);
     bindDialog(nullptr);
     releaseComponents();
+    HideHelp();
     Window::OnDestroyed();
 }
 
@@ -229,7 +236,9 @@ void Application::passStyle(IPellumE* plot) {
 }
 
 // The balloon help of the dialog's controls starts here.
-void Application::startHelp() {}
+void Application::startHelp() {
+    StartHelp(hwnd, mainDialogHelp(), IDB_BALLOON, settings.helpPreDelay, settings.helpPostDelay);
+}
 
 // The dialog starts in the current directory with the File setting and
 // writes the chosen path straight back into it; whether it was confirmed or

@@ -18,6 +18,13 @@
 //                            the smallest y that holds it and X the first
 //                            column at that height (T and X: -1 if none)
 //   shot <id> <file.bmp>     writes the control's client area as a BMP
+//   rect <id>                the control's screen rectangle: "L T R B"
+//                            (right and bottom exclusive)
+//
+// Commands without a control:
+//   windows-of-class <class> every top-level window of that class, one a
+//                            line: "L T R B <title>"; nothing if none
+//   move-main <left> <top>   moves the main window there, keeping its size
 //
 // Exit codes: 0 done, 1 no main window, 2 bad command line, 3 no such
 // control or the control cannot be read.
@@ -199,6 +206,34 @@ int writeShot(HWND control, const wchar_t* path) {
     return std::fclose(out) == 0 ? 0 : 3;
 }
 
+// Top-level windows of one class, with their rectangles and titles.
+int windowsOfClass(const wchar_t* wantedClass) {
+    struct Search {
+        const wchar_t* wanted;
+        std::vector<HWND> found;
+    } search{wantedClass, {}};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            wchar_t name[256] = {};
+            GetClassNameW(window, name, 256);
+            if (_wcsicmp(name, s->wanted) == 0) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    for (HWND window : search.found) {
+        RECT rect = {};
+        GetWindowRect(window, &rect);
+        const int length = GetWindowTextLengthW(window);
+        std::wstring title(static_cast<size_t>(length) + 1, L'\0');
+        title.resize(static_cast<size_t>(GetWindowTextW(window, title.data(), length + 1)));
+        wchar_t numbers[64];
+        swprintf(numbers, 64, L"%ld %ld %ld %ld ", rect.left, rect.top, rect.right, rect.bottom);
+        printLine(numbers + title);
+    }
+    return 0;
+}
+
 bool parseNumber(const wchar_t* text, long& value) {
     wchar_t* end = nullptr;
     value = std::wcstol(text, &end, 0);
@@ -211,6 +246,16 @@ int wmain(int argc, wchar_t** argv) {
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc < 3) return 2;
     const std::wstring command = argv[1];
+    if (command == L"windows-of-class" && argc == 3) return windowsOfClass(argv[2]);
+    if (command == L"move-main" && argc == 4) {
+        long left = 0, top = 0;
+        if (!parseNumber(argv[2], left) || !parseNumber(argv[3], top)) return 2;
+        const HWND main = findMainWindow();
+        if (!main) return 1;
+        SetWindowPos(main, nullptr, static_cast<int>(left), static_cast<int>(top), 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
     long id = 0;
     if (!parseNumber(argv[2], id)) return 2;
 
@@ -260,5 +305,11 @@ int wmain(int argc, wchar_t** argv) {
         return countColour(control, static_cast<COLORREF>(colour));
     }
     if (command == L"shot" && argc == 4) return writeShot(control, argv[3]);
+    if (command == L"rect" && argc == 3) {
+        RECT rect = {};
+        if (!GetWindowRect(control, &rect)) return 3;
+        std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+        return 0;
+    }
     return 2;
 }

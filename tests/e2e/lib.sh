@@ -22,6 +22,9 @@ trap cleanup EXIT
 cd "$work" || exit 1
 
 start_program() {
+  # The pointer waits off the window: resting on a control it would open that
+  # control's help balloon over the window.
+  xdotool mousemove 0 0 2>/dev/null
   "$WINE" "$bin/Quorvel.exe" </dev/null >"$work/wine.log" 2>&1 &
   pid=$!
 }
