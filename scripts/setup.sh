@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ googletest libgtest-dev libbenchmark-dev libfftw3-dev
+  libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xdotool x11-utils imagemagick
 )

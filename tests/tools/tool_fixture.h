@@ -1,0 +1,133 @@
+#pragma once
+// What the tests of quorvel-analyse share: a temporary folder, the command
+// run in-process as main runs it, recordings written byte by byte (not
+// through the tool's code) and a minimal reader of the tool's outputs.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "recording/record_format.h"
+#include "tools/quorvel-analyse/command.h"
+
+struct ToolRun {
+    int exitCode;
+    std::string out;
+    std::string err;
+};
+
+// Lines of a text without their line breaks.
+inline std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Fields of one CSV line (quoted fields with doubled quotes inside).
+inline std::vector<std::string> splitCsv(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+                fields.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                fields.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+class ToolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const fs::path candidate = fs::temp_directory_path() / ("quorvel-tool-" + std::to_string(random()));
+            std::error_code error;
+            if (fs::create_directory(candidate, error)) dir_ = candidate;
+        }
+        ASSERT_FALSE(dir_.empty()) << "no temporary folder could be created";
+    }
+
+    void TearDown() override {
+        std::error_code error;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
+    }
+
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // The command with these arguments (the program name is added).
+    static ToolRun run(const std::vector<std::string>& arguments) {
+        std::vector<const char*> argv = {"quorvel-analyse"};
+        for (const std::string& a : arguments) argv.push_back(a.c_str());
+        std::ostringstream out, err;
+        const int code = runQuorvelAnalyse(static_cast<int>(argv.size()), argv.data(), out, err, false);
+        return {code, out.str(), err.str()};
+    }
+
+    static void writeBytes(const std::string& fileName, const std::string& bytes) {
+        std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(out.good()) << "cannot write " << fileName;
+    }
+
+    static std::string readBytes(const std::string& fileName) {
+        std::ifstream in(fileName, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static std::string headerBytes(uint32_t channels, double rate) {
+        const RecordHeader header = makeRecordHeader(channels, rate);
+        return std::string(reinterpret_cast<const char*>(&header), sizeof header);
+    }
+
+    // A recording whose value of channel c in row r is value(r, c).
+    static std::string recordingBytes(uint32_t channels, double rate, int64_t rows,
+                                      const std::function<float(int64_t, uint32_t)>& value) {
+        std::string bytes = headerBytes(channels, rate);
+        for (int64_t r = 0; r < rows; ++r) {
+            for (uint32_t c = 0; c < channels; ++c) {
+                const float v = value(r, c);
+                bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+            }
+        }
+        return bytes;
+    }
+
+    // A SimBoard.cfg with these lines.
+    std::string boardSettings(const std::string& name, const std::vector<std::string>& lines) {
+        std::string text;
+        for (const std::string& line : lines) text += line + "\r\n";
+        const std::string file = path(name);
+        writeBytes(file, text);
+        return file;
+    }
+
+private:
+    std::filesystem::path dir_;
+};

@@ -1,0 +1,49 @@
+#pragma once
+// What the tool makes of an analysed file: the bench's results list lines
+// in UTF-8, one record per shown channel (CSV row or JSON object, numbers
+// in full precision) and the averaged power spectrum as CSV rows.
+//
+// A record's fields, in order, CSV columns and JSON keys alike:
+//   file, channel (1-based, as the list's header), gain, channel_rate_hz,
+//   size (N), windows (analysed), window_id, window (list name), averaging,
+//   average_counter, view (scope, volts, db0, db), then what the view's list
+//   lines show: min_v, max_v and
+//     spectrum views: freq_hz, ampl0_v, ampl0_rms, total_rms, sinad_db, enb,
+//                     pp, sfdr_db, snr_db, thd_db
+//     scope view:     avg_v, rms_v, ueff_v
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "tools/quorvel-analyse/file_analysis.h"
+
+// The results list of the shown channels (0-based numbers) in the analysis's
+// view, converted from the bench's code page 1251 to UTF-8.
+std::vector<std::string> resultsLines(const FileAnalysis& analysis, const std::vector<int32_t>& shown);
+
+// A text that reads back as the same double, with the fewest digits from
+// 15 on ("0.1", "100000", "1e-07", "-inf", "nan").
+std::string fullPrecision(double value);
+
+// CSV: one header line for the view, then a row per shown channel. Fields
+// with a comma, quote or line break are quoted.
+void writeCsvHeader(std::ostream& out, ViewMode view);
+void writeCsvRecords(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
+                     const std::vector<int32_t>& shown);
+
+// JSON: the records of the shown channels appended to `records` (an array).
+// Numbers that are not finite become null.
+void appendJsonRecords(nlohmann::ordered_json& records, const std::string& file, const FileAnalysis& analysis,
+                       const std::vector<int32_t>& shown);
+
+// The averaged power spectrum: the header line, then per shown channel a
+// row per bin k < N/2: file, channel, bin, frequency_hz (k x rate / N),
+// v_rms (sqrt of the bin's power) and db_fs (10 log10 of the power over
+// fullScale^2, the reference of the bench's dB view with FftScaleV =
+// fullScale).
+void writeSpectrumHeader(std::ostream& out);
+void writeSpectrumRows(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
+                       const std::vector<int32_t>& shown, double fullScale);
