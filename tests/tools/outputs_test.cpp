@@ -43,6 +43,19 @@ bool wellFormedXml(const std::string& text, std::string& why, std::map<std::stri
         }
         return true;
     };
+    // UTF-8 throughout, as the declaration says.
+    for (size_t k = 0; k < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[k]);
+        const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                                          : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        if (length == 0 || k + length > text.size()) return why = "no UTF-8 at " + std::to_string(k), false;
+        for (size_t c = 1; c < length; ++c) {
+            if ((static_cast<unsigned char>(text[k + c]) & 0xC0) != 0x80) {
+                return why = "no UTF-8 at " + std::to_string(k), false;
+            }
+        }
+        k += length;
+    }
     if (text.compare(0, 5, "<?xml") != 0) return why = "no XML declaration", false;
     i = text.find("?>");
     if (i == std::string::npos) return why = "unterminated declaration", false;
@@ -284,6 +297,9 @@ TEST_F(Outputs, PlotIsWellFormedWithOnePathPerChannel) {
     writeBytes(second, recordingBytes(1, 1000.0, 4096, [](int64_t r, uint32_t) {
                    return float(std::sin(0.05 * double(r)) + (r % 2 ? 1e-3 : -1e-3));
                }));
+    // A name in a single-byte code page, no UTF-8.
+    const std::string latin = path("caf\xE9.MRF");
+    writeBytes(latin, readBytes(second));
     struct Panel {
         std::vector<std::string> strokes;   // the paths' colours, in order
         const char* xTitle;
@@ -305,6 +321,7 @@ TEST_F(Outputs, PlotIsWellFormedWithOnePathPerChannel) {
          {{{"#00FF00"}, "Frequency, kHz"}, {{"#00FF00"}, "Frequency, Hz"}}, kExitDone},
         {"dB0, slow", {"-n", "4K", "-v", "db0", second}, {{{"#00FF00"}, "Frequency, Hz"}}, kExitDone},
         {"time signal, slow", {"-n", "4K", "-v", "scope", second}, {{{"#00FF00"}, "Time, s"}}, kExitDone},
+        {"file name not in UTF-8", {"-n", "1K", latin}, {{{"#00FF00"}, "Frequency, Hz"}}, kExitDone},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -17,10 +17,37 @@ namespace {
 
 using Attributes = std::initializer_list<std::pair<const char*, std::string>>;
 
+// Length of the UTF-8 sequence at text[i], or 0 when the bytes there are
+// not one (file names need not be UTF-8, the document must be).
+size_t utf8Length(const std::string& text, size_t i) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
+                                      : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2)) return 0;
+    for (size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+    }
+    return length;
+}
+
+// Text for an attribute or element: markup characters as entities, control
+// characters as blanks, bytes that are no UTF-8 as U+FFFD.
 std::string escaped(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        const size_t length = utf8Length(text, i);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+            continue;
+        }
+        if (length > 1) {
+            out.append(text, i, length);
+            i += length;
+            continue;
+        }
         switch (c) {
         case '&': out += "&amp;"; break;
         case '<': out += "&lt;"; break;
@@ -32,6 +59,7 @@ std::string escaped(const std::string& text) {
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') out += ' ';
             else out += c;
         }
+        ++i;
     }
     return out;
 }
