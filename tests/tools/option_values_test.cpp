@@ -30,7 +30,8 @@ TEST(SizeText, SpellingsOfOneLengthReadAlike) {
 }
 
 TEST(SizeText, EveryLengthOfTheSizeListReadsBack) {
-    for (int32_t length = kMinToolWindow; length > 0 && length <= kMaxToolWindow; length *= 2) {
+    for (int64_t twice = kMinToolWindow; twice <= kMaxToolWindow; twice *= 2) {
+        const auto length = static_cast<int32_t>(twice);
         const std::string text = sizeText(length);
         SCOPED_TRACE(text);
         int32_t read = 0;
