@@ -28,7 +28,9 @@ bool wellFormedXml(const std::string& text, std::string& why, std::map<std::stri
     std::vector<std::string> open;
     size_t i = 0;
     int roots = 0;
-    auto isNameChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.'; };
+    auto isNameChar = [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == ':' || c == '.';
+    };
     auto entityAt = [&](size_t at) {
         const size_t end = text.find(';', at);
         if (end == std::string::npos || end - at > 10) return false;
@@ -66,7 +68,9 @@ bool wellFormedXml(const std::string& text, std::string& why, std::map<std::stri
             if (!entityAt(i)) return why = "bad entity at " + std::to_string(i), false;
             ++i;
         } else if (c != '<') {
-            if (open.empty() && !std::isspace(static_cast<unsigned char>(c))) return why = "text outside the root", false;
+            if (open.empty() && !std::isspace(static_cast<unsigned char>(c))) {
+                return why = "text outside the root", false;
+            }
             ++i;
         } else if (text.compare(i, 4, "<!--") == 0) {
             const size_t end = text.find("-->", i);
@@ -360,7 +364,9 @@ TEST_F(Outputs, PlotMarksTheFundamentalAndHarmonics) {
     const std::string svg = readBytes(plot);
     std::vector<std::pair<double, std::string>> marks;
     for (const auto& tag : startTags(svg, "line")) {
-        if (tag.count("class") && tag.at("class") == "marker") marks.emplace_back(std::stod(tag.at("x1")), tag.at("stroke"));
+        if (tag.count("class") && tag.at("class") == "marker") {
+            marks.emplace_back(std::stod(tag.at("x1")), tag.at("stroke"));
+        }
     }
     // The fundamental and nine harmonics, the fundamental in the channel's
     // colour and the harmonics darker; x of order k at k times the

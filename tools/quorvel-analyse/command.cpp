@@ -174,7 +174,9 @@ int runRecord(const RecordOptions& options, bool progress, std::ostream& out, Me
 // ---- analyse -----------------------------------------------------------------
 
 int listWindows(std::ostream& out) {
-    for (int32_t id = 0; id < kFftWindowCount; ++id) out << (id < 10 ? " " : "") << id << "  " << kFftWindowNames[id] << '\n';
+    for (int32_t id = 0; id < kFftWindowCount; ++id) {
+        out << (id < 10 ? " " : "") << id << "  " << kFftWindowNames[id] << '\n';
+    }
     return kExitDone;
 }
 
@@ -300,7 +302,10 @@ int runAnalyse(const AnalyseOptions& options, bool progress, std::ostream& out, 
         }
     }
 
-    if (options.json) resultsOut << records.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    if (options.json) {
+        // A file name that is no UTF-8 gets U+FFFD rather than stopping the output.
+        resultsOut << records.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << '\n';
+    }
     if (!options.plot.empty()) plot.stream() << svgDocument(panels);
     resultsOut.flush();
     for (OutputFile* file : {&results, &spectrum, &plot}) {
@@ -337,7 +342,8 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
                    "Averaging of the time statistics, as AverageCounter in Quorvel.cfg (1..100)")
         ->check(CLI::Range(1, kMaxAverageCounter))
         ->capture_default_str();
-    app.add_option("-c,--channels", analyse.channels, "Channels shown, numbered as the results list: 1,3-5 (default: all)");
+    app.add_option("-c,--channels", analyse.channels,
+                   "Channels shown, numbered as the results list: 1,3-5 (default: all)");
     app.add_option("-v,--view", analyse.view, "View: scope, volts, db0 or db, as the View mode list")
         ->capture_default_str();
     CLI::Option* csv = app.add_flag("--csv", analyse.csv, "Results as CSV: one record per channel and file");

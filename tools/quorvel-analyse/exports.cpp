@@ -117,8 +117,8 @@ void writeCsvHeader(std::ostream& out, ViewMode view) {
 void writeCsvRecords(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
                      const std::vector<int32_t>& shown) {
     for (int32_t c : shown) {
-        const std::vector<Field> fields = recordFields(file, analysis.channels[c], analysis.settings(), analysis.channelRate(),
-                                                       analysis.windowsAnalysed());
+        const std::vector<Field> fields = recordFields(file, analysis.channels[c], analysis.settings(),
+                                                       analysis.channelRate(), analysis.windowsAnalysed());
         for (size_t k = 0; k < fields.size(); ++k) out << (k ? "," : "") << csvValue(fields[k].value);
         out << '\n';
     }

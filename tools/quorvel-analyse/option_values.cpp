@@ -78,7 +78,8 @@ bool parseWindowText(const std::string& text, int32_t& id, std::string& reason) 
             id = number;
             return true;
         }
-        reason = "window id " + plain + " does not exist (the ids are 0 to " + std::to_string(kFftWindowCount - 1) + ")";
+        reason = "window id " + plain + " does not exist (the ids are 0 to " + std::to_string(kFftWindowCount - 1) +
+                 ")";
         return false;
     }
     std::vector<int32_t> parts;

@@ -110,8 +110,9 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
             // Only a recording of one or two frames: the recorder takes them
             // from the windows.
             for (int32_t c = 0; c < count; ++c) {
+                const double scale = voltsPerCount / windows[c].gain;
                 for (int32_t f = 0; f < rows; ++f) {
-                    windows[c].samples[f] = codes[static_cast<size_t>(f) * count + c] * (voltsPerCount / windows[c].gain);
+                    windows[c].samples[f] = codes[static_cast<size_t>(f) * count + c] * scale;
                 }
             }
         }
