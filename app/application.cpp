@@ -290,7 +290,13 @@ void Application::setChecked(int32_t control, bool checked) {
 }
 
 void Application::enableControl(int32_t control, bool enabled) {
-    if (HWND item = GetDlgItem(hwnd, control)) EnableWindow(item, enabled);
+    HWND item = GetDlgItem(hwnd, control);
+    if (!item) return;
+    // A control that loses its input while it has the keyboard focus hands
+    // the focus on, or the dialog would be left without one and ignore
+    // Escape and Tab.
+    if (!enabled && item == GetFocus()) SendMessageW(hwnd, WM_NEXTDLGCTL, 0, FALSE);
+    EnableWindow(item, enabled);
 }
 
 void Application::clearCombo(int32_t control) { SendDlgItemMessageW(hwnd, control, CB_RESETCONTENT, 0, 0); }
