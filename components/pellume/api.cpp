@@ -33,13 +33,14 @@ public:
             return 0;
         }
     }
-    // pointsPerCurve is informative only: each DrawCurve gives its count.
+    // pointsPerCurve limits how far x zooms in; each DrawCurve gives its own
+    // count.
     int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* range,
                               int32_t pointsPerCurve, int32_t reserved1,
                               int32_t reserved2) override {
         try {
             if (!client || !range) return 0;
-            return plot_.beginDraw(static_cast<HDC>(dc), *client, *range) ? 1 : 0;
+            return plot_.beginDraw(static_cast<HDC>(dc), *client, *range, pointsPerCurve) ? 1 : 0;
         } catch (...) {
             return 0;
         }
@@ -63,13 +64,22 @@ public:
             return 0;
         }
     }
-    // Cursor read-out and zoom are not offered yet: the view never changes.
+    // The point is in the client coordinates of the last frame; its layout
+    // places the pointer, `client` is not needed.
     int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, PlotPoint point) override {
-        return 0;
+        try {
+            return plot_.onMouseMove(keys, point) ? 1 : 0;
+        } catch (...) {
+            return 0;
+        }
     }
     int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, PlotPoint point,
                                   int32_t kind) override {
-        return 0;
+        try {
+            return plot_.onMouseButton(button, point, kind) ? 1 : 0;
+        } catch (...) {
+            return 0;
+        }
     }
 
 private:

@@ -158,13 +158,60 @@ int64_t countNaN(const float* v, int64_t n) {
 
 }  // namespace
 
+namespace {
+
+bool usable(const PointWindow& window) {
+    return std::isfinite(window.first) && std::isfinite(window.length) && window.length > 0.0;
+}
+
+// (i - first) * width / length, unclamped; its floor is the column.
+double columnPosition(int64_t i, const PointWindow& window, int32_t width) {
+    return (static_cast<double>(i) - window.first) * width / window.length;
+}
+
+// The first point of column c: the smallest i in [0, count] whose column is
+// c or more. The estimate from the window is corrected against the column
+// formula itself, so that the columns of the reduction and those of
+// windowColumn never disagree by a rounding.
+int64_t firstPointOfColumn(int32_t c, int64_t count, const PointWindow& window, int32_t width) {
+    double estimate = std::ceil(window.first + static_cast<double>(c) * window.length / width);
+    estimate = std::clamp(estimate, 0.0, static_cast<double>(count));
+    auto i = static_cast<int64_t>(estimate);
+    while (i > 0 && std::floor(columnPosition(i - 1, window, width)) >= c) --i;
+    while (i < count && std::floor(columnPosition(i, window, width)) < c) ++i;
+    return i;
+}
+
+}  // namespace
+
+int32_t windowColumn(int64_t i, const PointWindow& window, int32_t width) {
+    if (!usable(window) || width <= 0) return -kFarColumns;
+    const double column = std::floor(columnPosition(i, window, width));
+    const double lowest = -static_cast<double>(kFarColumns);
+    const double highest = static_cast<double>(width) - 1 + kFarColumns;
+    return static_cast<int32_t>(std::clamp(column, lowest, highest));
+}
+
+IndexRange visiblePoints(int32_t count, const PointWindow& window, int32_t width) {
+    if (count <= 0 || width <= 0 || !usable(window)) return {0, 0};
+    return {firstPointOfColumn(0, count, window, width),
+            firstPointOfColumn(width, count, window, width)};
+}
+
 void reduceToColumns(const float* values, int32_t count, int32_t width, ColumnExtent* columns) {
+    reduceToColumns(values, count, PointWindow{0.0, static_cast<double>(count)}, width, columns);
+}
+
+void reduceToColumns(const float* values, int32_t count, const PointWindow& window,
+                     int32_t width, ColumnExtent* columns) {
     if (width <= 0) return;
     const int64_t n = count > 0 && values ? count : 0;
+    const bool shown = n > 0 && usable(window);
+    int64_t end = shown ? firstPointOfColumn(0, n, window, width) : 0;
     for (int32_t c = 0; c < width; ++c) {
-        // Points i with floor(i * width / n) == c.
-        const int64_t begin = (int64_t(c) * n + width - 1) / width;
-        const int64_t end = (int64_t(c + 1) * n + width - 1) / width;
+        // The points whose column is c.
+        const int64_t begin = end;
+        end = shown ? firstPointOfColumn(c + 1, n, window, width) : 0;
         ColumnExtent e{0.0f, 0.0f, 0.0f, 0.0f, 0};
         int64_t first = begin;
         while (first < end && values[first] != values[first]) ++first;

@@ -68,6 +68,32 @@ struct ColumnExtent {
 // columns[c] for c < width gathers the values whose pointColumn is c.
 void reduceToColumns(const float* values, int32_t count, int32_t width, ColumnExtent* columns);
 
+// The part of a curve that the interior shows, in point positions: point i
+// sits at position i, the interior's left edge at `first` and its right edge
+// at first + length (length > 0). The whole curve is {0, count}.
+struct PointWindow {
+    double first, length;
+};
+
+// Column of point i in a window over `width` columns: floor((i - first) *
+// width / length); points left of the window get negative columns, points
+// right of it columns from `width` on. Clamped to kFarColumns either side,
+// for lines drawn towards a point far off the interior. For the whole
+// curve it is pointColumn.
+inline constexpr int32_t kFarColumns = 1 << 20;
+int32_t windowColumn(int64_t i, const PointWindow& window, int32_t width);
+
+// The points of a curve of `count` whose windowColumn is 0 .. width-1.
+struct IndexRange {
+    int64_t begin, end;
+};
+IndexRange visiblePoints(int32_t count, const PointWindow& window, int32_t width);
+
+// columns[c] for c < width gathers the values whose windowColumn is c; only
+// the visible points are read.
+void reduceToColumns(const float* values, int32_t count, const PointWindow& window,
+                     int32_t width, ColumnExtent* columns);
+
 // Decimals for scale numbers that are `step` apart: enough to tell
 // neighbours apart: as many as the step needs, at most its two significant
 // digits (and at most 9).

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -654,6 +657,257 @@ TEST_F(PlotLibrary, RefusesCallsOutOfOrder) {
     EXPECT_EQ(plot_->OnMouseButton(&client, 1, PlotPoint{5, 5}, 0), 0);
     GdiFlush();
     EXPECT_EQ(canvas_.count(kSentinel), canvas_.width() * canvas_.height());
+}
+
+// ------------------------------------------------------ the plot's mouse
+
+constexpr COLORREF kCursorColour = RGB(255, 0, 255);
+constexpr COLORREF kSecondCurve = RGB(0, 160, 0);
+constexpr COLORREF kMarkerColour = RGB(0, 0, 255);
+constexpr int32_t kLeftHeld = 1;    // MK_LBUTTON
+
+// The plot with a cursor colour, and its interior found from constant curves
+// at the ends and the middle of the range.
+class PlotMouse : public PlotLibrary {
+protected:
+    void SetUp() override {
+        PlotLibrary::SetUp();
+        if (HasFatalFailure()) return;
+        const uint32_t cursor[5] = {3, kCursorColour, 0, 0, 0};
+        ASSERT_EQ(plot_->SetProperty(kPlotPropertyCursor, cursor), 1);
+        top_ = rowOfConstant(1.0f);
+        bottom_ = rowOfConstant(-1.0f);
+        zero_ = rowOfConstant(0.0f);
+        const std::vector<int32_t> line = canvas_.columnsOf(zero_, kCurve);
+        ASSERT_GT(line.size(), 300u);
+        left_ = line.front();
+        width_ = line.back() - line.front() + 1;
+    }
+
+    int32_t move(int32_t keys, int32_t x, int32_t y) {
+        const PlotRect client = canvas_.client();
+        return plot_->OnMouseMove(&client, keys, PlotPoint{x, y});
+    }
+    void press(int32_t button, int32_t x, int32_t y, int32_t kind = 0) {
+        const PlotRect client = canvas_.client();
+        plot_->OnMouseButton(&client, button, PlotPoint{x, y}, kind);
+    }
+    // The pointer onto the y scale numbers: the cursor goes, and a left
+    // button is taken as let go.
+    void moveOff() { move(0, 1, top_ + 10); }
+
+    // One frame of curves on the data range -1 .. 1.
+    void drawCurves(const std::vector<std::pair<const std::vector<float>*, COLORREF>>& curves,
+                    const MarkerRecord* markers = nullptr) {
+        const PlotRect client = canvas_.client();
+        const PlotRange range{0.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f};
+        const int32_t points = curves.empty() ? 0 : static_cast<int32_t>(curves[0].first->size());
+        ASSERT_EQ(plot_->BeginDraw(canvas_.dc(), &client, &range, points, 0, 0), 1);
+        for (const auto& [values, colour] : curves) {
+            const uint32_t c = colour;
+            ASSERT_EQ(plot_->DrawCurve(values->data(), static_cast<int32_t>(values->size()), 1, 0,
+                                       &c, 0, markers, 0), 1);
+        }
+        ASSERT_EQ(plot_->EndDraw(), 1);
+        GdiFlush();
+    }
+
+    // Where a value falls while the full range is shown.
+    int32_t rowOf(double value) const {
+        return static_cast<int32_t>(std::lround(bottom_ - (value + 1.0) / 2.0 * (bottom_ - top_)));
+    }
+    // The one column in which the curve reaches the top row, or -1.
+    int32_t peakColumn() const {
+        const std::vector<int32_t> peak = canvas_.columnsOf(top_, kCurve);
+        return peak.size() == 1 ? peak[0] : -1;
+    }
+    // The column of a bin marker's tip, just above the zero row, or -1.
+    int32_t markerColumn() const {
+        const std::vector<int32_t> tip = canvas_.columnsOf(zero_ - 3, kMarkerColour);
+        return tip.empty() ? -1 : (tip.front() + tip.back()) / 2;
+    }
+
+    int32_t top_ = 0, bottom_ = 0, zero_ = 0, left_ = 0, width_ = 0;
+};
+
+TEST_F(PlotMouse, CursorFollowsThePointerAndLeavesWithIt) {
+    const std::vector<float> flat(1000, 0.0f);
+    const int32_t x = left_ + width_ / 2 + 7;
+    const int32_t y = top_ + (bottom_ - top_) / 3;
+    EXPECT_EQ(move(0, x, y), 1);
+    EXPECT_EQ(move(0, x, y), 0) << "the same pixel";
+    drawCurves({{&flat, kCurve}});
+
+    const std::vector<int32_t> rows = canvas_.rowsOf(x, kCursorColour);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.front(), top_);
+    EXPECT_EQ(rows.back(), bottom_);
+    EXPECT_EQ(static_cast<int32_t>(rows.size()), bottom_ - top_ + 1) << "over the curve too";
+    const std::vector<int32_t> columns = canvas_.columnsOf(y, kCursorColour);
+    ASSERT_FALSE(columns.empty());
+    EXPECT_EQ(columns.front(), left_);
+    EXPECT_EQ(columns.back(), left_ + width_ - 1);
+    int32_t ink = 0;    // the read-out beside the pointer
+    for (int32_t r = y + 1; r < std::min(y + 40, bottom_); ++r)
+        for (int32_t c = x + 1; c < std::min(x + 120, left_ + width_); ++c)
+            ink += canvas_.at(c, r) == RGB(0, 0, 0);
+    EXPECT_GT(ink, 20);
+    EXPECT_EQ(canvas_.at(x, zero_), kCursorColour);
+    EXPECT_EQ(canvas_.at(x - 3, zero_), kCurve);
+
+    EXPECT_EQ(move(0, 2, y), 1) << "onto the scale numbers: the cursor goes";
+    EXPECT_EQ(move(0, 3, y), 0);
+    drawCurves({{&flat, kCurve}});
+    EXPECT_EQ(canvas_.count(kCursorColour), 0);
+}
+
+// After a mouse event the kept frame, or kept columns, may be shown again:
+// only when the curves are the same.
+TEST_F(PlotMouse, RedrawsAfterAMouseEventShowTheirOwnCurves) {
+    const struct {
+        const char* name;
+        std::vector<float> before, after;   // constant values of the curves
+    } cases[] = {
+        {"the same curves", {0.5f, -0.5f}, {0.5f, -0.5f}},
+        {"the second curve changed", {0.5f, -0.5f}, {0.5f, 0.25f}},
+        {"the first curve changed", {0.5f, -0.5f}, {0.25f, -0.5f}},
+        {"a curve fewer", {0.5f, -0.5f}, {0.5f}},
+        {"a curve more", {0.5f}, {0.5f, -0.5f}},
+    };
+    const COLORREF colours[2] = {kCurve, kSecondCurve};
+    auto frame = [&](const std::vector<float>& levels) {
+        std::vector<std::vector<float>> values;
+        for (const float level : levels) values.emplace_back(100000, level);
+        std::vector<std::pair<const std::vector<float>*, COLORREF>> curves;
+        for (size_t k = 0; k < values.size(); ++k) curves.emplace_back(&values[k], colours[k]);
+        drawCurves(curves);
+    };
+    int32_t x = left_ + width_ / 2;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        frame(c.before);
+        EXPECT_EQ(move(0, ++x, bottom_ - 3), 1);
+        frame(c.after);
+        EXPECT_GT(canvas_.count(kCursorColour), 0);
+        const int32_t column = left_ + 5;
+        for (size_t k = 0; k < 2; ++k) {
+            SCOPED_TRACE("curve " + std::to_string(k));
+            const std::vector<int32_t> rows = canvas_.rowsOf(column, colours[k]);
+            if (k >= c.after.size()) {
+                EXPECT_EQ(canvas_.count(colours[k]), 0);
+                continue;
+            }
+            ASSERT_EQ(rows.size(), 1u);
+            EXPECT_NEAR(rows[0], rowOf(c.after[k]), 1.0);
+        }
+    }
+}
+
+TEST_F(PlotMouse, AChangeAnywhereInALongCurveShowsWithoutAMouseEvent) {
+    std::vector<float> values(4194304, 0.0f);
+    drawCurves({{&values, kCurve}});
+    EXPECT_EQ(canvas_.columnsOf(top_, kCurve).size(), 0u);
+    values[2057 * 1000 + 7] = 1.0f;
+    drawCurves({{&values, kCurve}});
+    EXPECT_EQ(canvas_.columnsOf(top_, kCurve).size(), 1u) << "the new spike";
+}
+
+TEST_F(PlotMouse, ZoomMovesCurvesAndMarkersAlike) {
+    std::vector<float> values(1000, 0.0f);
+    values[600] = 1.0f;
+    MarkerRecord markers[kMarkersPerChannel] = {};
+    markers[0].kind = kMarkerBin;
+    markers[0].colour = kMarkerColour;
+    markers[0].bin = 300;
+    const auto draw = [&] { drawCurves({{&values, kCurve}}, markers); };
+    draw();
+    const int32_t fullPeak = left_ + 600 * width_ / 1000;
+    const int32_t fullMarker = left_ + 300 * width_ / 1000;
+    EXPECT_NEAR(peakColumn(), fullPeak, 1.0);
+    EXPECT_NEAR(markerColumn(), fullMarker, 1.0);
+
+    // A click zooms x in by two about the clicked column's left edge: the
+    // window of points becomes [p / 2, p / 2 + 500) of the 1000 points.
+    const int32_t clicked = left_ + width_ / 2;
+    const double p = 1000.0 * (clicked - left_) / width_;
+    const auto zoomedColumn = [&](int bin) {
+        return left_ + static_cast<int32_t>(std::floor((bin - p / 2) * width_ / 500.0));
+    };
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        bool zoomed;
+    } steps[] = {
+        {"a left click", [&] { press(1, clicked, bottom_ - 20); }, true},
+        {"a right press", [&] { press(2, clicked, bottom_ - 20); }, false},
+        {"a left click again", [&] { press(1, clicked, bottom_ - 20); }, true},
+        {"a double-click", [&] {
+             press(1, clicked, bottom_ - 20);
+             press(1, clicked, bottom_ - 20, 3);
+         }, false},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.name);
+        s.act();
+        moveOff();
+        draw();
+        EXPECT_NEAR(peakColumn(), s.zoomed ? zoomedColumn(600) : fullPeak, 1.0);
+        EXPECT_NEAR(markerColumn(), s.zoomed ? zoomedColumn(300) : fullMarker, 1.0);
+    }
+}
+
+// Clicking on a spike again and again ends with a few bins across the plot:
+// the spike alone reaches the top, lines join it to its neighbours.
+TEST_F(PlotMouse, DeepZoomShowsSingleBinsJoinedByLines) {
+    std::vector<float> values(4194304, 0.0f);
+    const size_t spike = 2097152 + 12345;
+    values[spike] = 1.0f;
+    drawCurves({{&values, kCurve}});
+    for (int i = 0; i < 24; ++i) {
+        const int32_t column = peakColumn();
+        ASSERT_GE(column, 0) << "click " << i;
+        press(1, column, bottom_ - 20);
+        moveOff();
+        drawCurves({{&values, kCurve}});
+    }
+    const int32_t peak = peakColumn();
+    ASSERT_GE(peak, 0);
+    // Neighbouring bins are a quarter of the width or more apart: a line
+    // runs down from the spike on either side.
+    for (const int32_t side : {-1, 1}) {
+        SCOPED_TRACE(side < 0 ? "left" : "right");
+        const int32_t column = peak + side * 20;
+        if (column < left_ || column >= left_ + width_) continue;
+        const std::vector<int32_t> rows = canvas_.rowsOf(column, kCurve);
+        ASSERT_FALSE(rows.empty());
+        EXPECT_GT(rows.front(), top_ + 2);
+        EXPECT_LT(rows.back(), zero_ - 2) << "part of the way down";
+    }
+}
+
+TEST_F(PlotMouse, DragDrawsARectangleAndZoomsToIt) {
+    const std::vector<float> flat(1000, 0.0f);
+    const int32_t ax = left_ + 40, ay = top_ + 30;
+    const int32_t cx = ax + 60, cy = ay + 40;
+    press(1, ax, ay);
+    EXPECT_EQ(move(kLeftHeld, cx, cy), 1);
+    drawCurves({{&flat, kCurve}});
+    const std::vector<int32_t> edge = canvas_.columnsOf(ay, kCursorColour);
+    ASSERT_FALSE(edge.empty());
+    EXPECT_EQ(edge.front(), ax);
+    EXPECT_EQ(edge.back(), cx);
+    EXPECT_EQ(move(kLeftHeld, cx, cy), 0) << "the same corner";
+
+    // Let go: the rectangle's rows fill the height; its middle row's value
+    // comes to the middle.
+    EXPECT_EQ(move(0, 1, cy), 1);
+    const double middle = 1.0 - 2.0 * ((ay + cy) / 2.0 - top_) / (bottom_ - top_);
+    const std::vector<float> level(1000, static_cast<float>(middle));
+    drawCurves({{&level, kCurve}});
+    EXPECT_EQ(canvas_.count(kCursorColour), 0);
+    const std::vector<int32_t> rows = canvas_.rowsOf(canvas_.width() / 2, kCurve);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_NEAR(rows[0], (top_ + bottom_) / 2.0, 1.5);
 }
 
 }  // namespace

@@ -151,6 +151,78 @@ TEST(PlotGeometry, OneSpikeAmongMillionsKeepsItsColumn) {
     }
 }
 
+// A zoomed curve: every point dropped into its windowColumn, the whole
+// curve read, against the reduction that reads the visible points only.
+TEST(PlotGeometry, ZoomedColumnsHoldTheirPointsOnly) {
+    const struct {
+        const char* name;
+        int32_t count, width;
+        double first, length;
+    } cases[] = {
+        {"the whole curve", 100003, 517, 0.0, 100003.0},
+        {"the right half", 100000, 900, 50000.0, 50000.0},
+        {"an odd part", 1 << 20, 900, 123456.789, 98765.4321},
+        {"points wider than columns", 100000, 900, 4321.25, 333.3},
+        {"four points", 1 << 21, 900, 1048575.5, 4.0},
+        {"past the last point", 1000, 300, 900.0, 250.0},
+        {"before the first point", 1000, 300, -40.5, 100.0},
+    };
+    uint32_t seed = 3;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const pellume::PointWindow window{c.first, c.length};
+        std::vector<float> values(static_cast<size_t>(c.count));
+        for (float& v : values) v = nextValue(seed);
+        values[static_cast<size_t>(c.count / 2)] = std::numeric_limits<float>::quiet_NaN();
+
+        std::vector<ColumnExtent> want(static_cast<size_t>(c.width), ColumnExtent{0, 0, 0, 0, 0});
+        int64_t firstShown = -1, lastShown = -1;
+        for (int32_t i = 0; i < c.count; ++i) {
+            const int32_t col = pellume::windowColumn(i, window, c.width);
+            if (col < 0 || col >= c.width) continue;
+            if (firstShown < 0) firstShown = i;
+            lastShown = i;
+            const float v = values[static_cast<size_t>(i)];
+            if (v != v) continue;
+            ColumnExtent& e = want[static_cast<size_t>(col)];
+            if (e.points++ == 0) e.first = e.min = e.max = v;
+            e.min = std::min(e.min, v);
+            e.max = std::max(e.max, v);
+            e.last = v;
+        }
+        const pellume::IndexRange visible = pellume::visiblePoints(c.count, window, c.width);
+        ASSERT_GE(firstShown, 0);
+        EXPECT_EQ(visible.begin, firstShown);
+        EXPECT_EQ(visible.end, lastShown + 1);
+
+        std::vector<ColumnExtent> got(static_cast<size_t>(c.width));
+        pellume::reduceToColumns(values.data(), c.count, window, c.width, got.data());
+        for (int32_t col = 0; col < c.width; ++col) {
+            const ColumnExtent& g = got[static_cast<size_t>(col)];
+            const ColumnExtent& w = want[static_cast<size_t>(col)];
+            ASSERT_EQ(g.points, w.points) << "column " << col;
+            if (w.points == 0) continue;
+            ASSERT_EQ(g.first, w.first) << "column " << col;
+            ASSERT_EQ(g.last, w.last) << "column " << col;
+            ASSERT_EQ(g.min, w.min) << "column " << col;
+            ASSERT_EQ(g.max, w.max) << "column " << col;
+        }
+    }
+}
+
+TEST(PlotGeometry, WholeCurveWindowPlacesPointsAsPointColumn) {
+    const pellume::PointWindow whole{0.0, 4194304.0};
+    for (const int64_t i : {int64_t(0), int64_t(4660), int64_t(4661), int64_t(3000001),
+                            int64_t(4194303)}) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(pellume::windowColumn(i, whole, 900), pellume::pointColumn(i, 4194304, 900));
+    }
+    EXPECT_EQ(pellume::windowColumn(105, {100.0, 10.0}, 900), 450);
+    EXPECT_EQ(pellume::windowColumn(99, {100.0, 10.0}, 900), -90) << "just left of the window";
+    EXPECT_EQ(pellume::windowColumn(100000, {100.0, 10.0}, 900), 899 + pellume::kFarColumns)
+        << "far right of a narrow window";
+}
+
 TEST(PlotGeometry, ValuesMapOntoTheInteriorRows) {
     const PixelRect interior{50, 20, 450, 221};    // rows 20 .. 220
     const ValueMap map(-1.0, 3.0, interior);
