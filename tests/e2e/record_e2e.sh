@@ -122,6 +122,26 @@ check_file() {
   echo "$report"
 }
 
+# check_analysed <file> (<channel> <Hz>)...: the offline tool, as a Windows
+# console program, analyses the recording as the bench does and finds each
+# channel's tone within a tenth of a 4K window's bin (1.2 Hz).
+check_analysed() {
+  local file=$1 json
+  shift
+  json=$("$WINE" "$bin/quorvel-analyse.exe" --json --no-progress --size 4K --window 12 "$file" </dev/null 2>/dev/null) ||
+    fail "$file: quorvel-analyse failed: $json"
+  while [ $# -ge 2 ]; do
+    local got
+    got=$(python3 -c 'import json, sys
+records = json.loads(sys.stdin.read())
+print(next(r["freq_hz"] for r in records if r["channel"] == int(sys.argv[1])))' "$1" <<<"$json") ||
+      fail "$file: no result for channel $1 in '$json'"
+    python3 -c 'import sys; sys.exit(abs(float(sys.argv[1]) - float(sys.argv[2])) > 1.2)' "$got" "$2" ||
+      fail "$file analysed: channel $1 at $got Hz, want $2 Hz"
+    shift 2
+  done
+}
+
 # record_once <file> <rows>: F2 starts, F4 records until the file holds the
 # rows, F4 stops recording and F2 acquisition. The file is closed when
 # Record goes up: it does not grow afterwards.
@@ -181,6 +201,7 @@ record)
   record_once Dat001.MRF 25000
   expect_files "after the first recording" "Dat001.MRF"
   check_file Dat001.MRF "${tones[@]}" "$(leading_zeros 1024)"
+  check_analysed Dat001.MRF 1 1000 2 3000
 
   # Second recording in the same run, in the 4K window: the rows are the
   # oldest of each window, each sample written once as it leaves.
