@@ -10,30 +10,14 @@
 #include <cstdio>
 #include <cwchar>
 
-namespace {
-
-constexpr wchar_t kMainTitle[] = L"  Quorvel v3.1 [ May 18 2008 ]";
-// Message boxes carry the main window's title too: the main window is the
-// one that holds the main plot.
-constexpr int kMainPlotId = 1005;
-
-BOOL CALLBACK matchMain(HWND window, LPARAM data) {
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    if (std::wcscmp(title, kMainTitle) != 0 || !GetDlgItem(window, kMainPlotId)) return TRUE;
-    *reinterpret_cast<HWND*>(data) = window;
-    return FALSE;
-}
-
-}  // namespace
+#include "main_window.h"
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return 2;
     wchar_t* end = nullptr;
     const long id = std::wcstol(argv[1], &end, 0);
     if (end == argv[1] || *end != L'\0') return 2;
-    HWND main = nullptr;
-    EnumWindows(matchMain, reinterpret_cast<LPARAM>(&main));
+    const HWND main = findMainWindow();
     if (!main) return 1;
     const HWND control = GetDlgItem(main, static_cast<int>(id));
     if (!control || !IsWindowVisible(control)) return 3;

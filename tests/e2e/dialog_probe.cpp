@@ -39,38 +39,9 @@
 #include <string>
 #include <vector>
 
+#include "main_window.h"
+
 namespace {
-
-constexpr wchar_t kMainTitle[] = L"  Quorvel v3.1 [ May 18 2008 ]";
-// Message boxes of the program carry the same caption: the main window is the
-// one that holds the main plot.
-constexpr int kMainPlotId = 1005;
-
-HWND findMainWindow() {
-    struct Search {
-        HWND found = nullptr;
-    } search;
-    EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
-            wchar_t title[128] = {};
-            GetWindowTextW(window, title, 128);
-            if (std::wcscmp(title, kMainTitle) != 0 || !GetDlgItem(window, kMainPlotId)) return TRUE;
-            reinterpret_cast<Search*>(data)->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-void printLine(const std::wstring& text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                        nullptr);
-    utf8 += '\n';
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-}
 
 // Item texts of a combo box or list box; count, length and text messages of
 // the kind given.

@@ -11,10 +11,7 @@ bin=$1
 case=$2
 . "$(dirname "$0")/lib.sh"
 
-START=1002 TOP_PLOT=1006
 start_help='Запустить или остановить сбор и отображение данных,команда доступна с помощью клавиши F2.'
-
-probe() { "$WINE" "$bin/dialog_probe.exe" "$@" </dev/null 2>/dev/null; }
 
 # The balloons on the screen, one a line: "left top right bottom text".
 balloons() { probe windows-of-class WindowsHelperClass; }

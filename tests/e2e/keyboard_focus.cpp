@@ -16,37 +16,11 @@
 #include <cwchar>
 #include <string>
 
-namespace {
-
-constexpr wchar_t kMainTitle[] = L"  Quorvel v3.1 [ May 18 2008 ]";
-// Message boxes carry the main window's title too: the main window is the
-// one that holds the main plot.
-constexpr int kMainPlotId = 1005;
-
-BOOL CALLBACK matchMain(HWND window, LPARAM data) {
-    wchar_t title[128] = {};
-    GetWindowTextW(window, title, 128);
-    if (std::wcscmp(title, kMainTitle) != 0 || !GetDlgItem(window, kMainPlotId)) return TRUE;
-    *reinterpret_cast<HWND*>(data) = window;
-    return FALSE;
-}
-
-void printLine(const std::wstring& text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
-                        nullptr);
-    utf8 += '\n';
-    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
-}
-
-}  // namespace
+#include "main_window.h"
 
 int wmain() {
     _setmode(_fileno(stdout), _O_BINARY);
-    HWND main = nullptr;
-    EnumWindows(matchMain, reinterpret_cast<LPARAM>(&main));
+    const HWND main = findMainWindow();
     if (!main) return 1;
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;

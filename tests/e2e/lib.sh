@@ -60,3 +60,40 @@ wait_until() {
     sleep 0.2
   done
 }
+
+# Control ids of the main dialog.
+START=1002 FILE=1003 RECORD=1004 MAIN_PLOT=1005 TOP_PLOT=1006 SIZE=1009 VIEW=1010 AVG=1011 WINDOW=1012
+AUTO_SCALE=1013 INFO=1014
+
+# The dialog's controls read through dialog_probe.exe. Each call is bounded:
+# a program that hangs or crashed (with Wine's crash dialog up) would hold it
+# for good.
+probe() { timeout 20 "$WINE" "$bin/dialog_probe.exe" "$@" </dev/null 2>/dev/null; }
+
+# One line per control, joined with "; ": "1002 enabled checked; ...".
+states() { probe state "$@" | paste -sd ';' | sed 's/;/; /g'; }
+
+# expect_states <what> <want> <id>...: waits up to 10 s for the states.
+expect_states() {
+  local what=$1 want=$2
+  shift 2
+  states_are() { got=$(states "$@"); [ "$got" = "$want" ]; }
+  wait_until 10 states_are "$@" || fail "$what: got '$got', want '$want'"
+}
+
+# start_bench: starts the program in the current folder and waits for the
+# main window (wid) and its filled controls.
+start_bench() {
+  start_program
+  wid=$(find_window "$title_pattern") || true
+  [ -n "$wid" ] || fail "the main window did not appear (wine log: $(tail -3 "$work/wine.log"))"
+  has_sizes() { [ -n "$(probe combo $SIZE)" ]; }
+  wait_until 10 has_sizes || fail "the dialog's controls were not filled"
+}
+
+# exit_bench: Escape closes the program, which ends with code 0.
+exit_bench() {
+  press "$wid" Escape
+  wait_exit
+  [ "$code" = 0 ] || fail "exit code after Escape: got $code, want 0"
+}

@@ -15,31 +15,14 @@ case=$2
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"
 
-# Control ids of the main dialog.
-START=1002 FILE=1003 RECORD=1004 SIZE=1009 INFO=1014
 # The simulated board's defaults: two channels, 100 kHz over both.
 CHANNELS=2 CHANNEL_RATE=50000
 ROW_BYTES=$((CHANNELS * 4)) HEADER_BYTES=116
 CANNOT_WRITE=$'Ошибка... \n Не могу записать в файл.'
 DIALOG_TITLE='Файл для записи'
 
-# Each helper call is bounded: a program that hangs or crashed (with Wine's
-# crash dialog up) would hold it for good.
-probe() { timeout 20 "$WINE" "$bin/dialog_probe.exe" "$@" </dev/null 2>/dev/null; }
-
 # The program's active window title and focused control, on two lines.
 keyboard_focus() { timeout 20 "$WINE" "$bin/keyboard_focus.exe" </dev/null 2>/dev/null; }
-
-# One line per control, joined with "; ": "1002 enabled checked; ...".
-states() { probe state "$@" | paste -sd ';' | sed 's/;/; /g'; }
-
-# expect_states <what> <want> <id>...: waits up to 10 s for the states.
-expect_states() {
-  local what=$1 want=$2
-  shift 2
-  states_are() { got=$(states "$@"); [ "$got" = "$want" ]; }
-  wait_until 10 states_are "$@" || fail "$what: got '$got', want '$want'"
-}
 
 # Start, File and Record buttons in the states that the tests pass through.
 buttons=("$START" "$FILE" "$RECORD")
@@ -65,23 +48,6 @@ tones=(--sine 0:9:1000 --sine 1:5:3000)
 # and one more for the board's first frame, where both tones start at 0 V
 # and the codes may be 0.
 leading_zeros() { echo "--max-leading-zeros=$(($1 - 1024 + 1))"; }
-
-# start_bench: starts the program in the current folder and waits for the
-# main window (wid) and its filled controls.
-start_bench() {
-  start_program
-  wid=$(find_window "$title_pattern") || true
-  [ -n "$wid" ] || fail "the main window did not appear (wine log: $(tail -3 "$work/wine.log"))"
-  has_sizes() { [ -n "$(probe combo $SIZE)" ]; }
-  wait_until 10 has_sizes || fail "the dialog's controls were not filled"
-}
-
-# exit_bench: Escape closes the program, which ends with code 0.
-exit_bench() {
-  press "$wid" Escape
-  wait_exit
-  [ "$code" = 0 ] || fail "exit code after Escape: got $code, want 0"
-}
 
 # wait_box: waits up to 20 s for a message box captioned with the main
 # window's title; box_text receives its text and box its X window.
