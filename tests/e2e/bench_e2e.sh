@@ -267,5 +267,33 @@ pixels)
   echo "PASS [$case]"
   ;;
 
+zoom)
+  # The mouse over the idle main plot: a left drag zooms to its rectangle
+  # (the scales change), a double-click returns to the full range, which
+  # draws exactly the first frame again. The pointer rests in the plot's
+  # top-left margin for every shot, so that no cursor read-out is in it.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+  at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
+  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
+  shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+  shot full.bmp
+  at 30 30
+  xdotool mousedown 1; sleep 0.2
+  for step in 35 40 45 50 55 60; do at "$step" "$step"; done
+  xdotool mouseup 1; sleep 0.2
+  at 62 62     # the first move without the button zooms
+  shot zoomed.bmp
+  ! cmp -s full.bmp zoomed.bmp || fail "a drag over the plot changed nothing (shot: $(keep_shot drag))"
+  at 50 50
+  xdotool click --repeat 2 --delay 80 1; sleep 0.3
+  shot restored.bmp
+  cmp -s full.bmp restored.bmp || fail "a double-click did not return to the full range (shot: $(keep_shot double-click))"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
 *) fail "unknown case" ;;
 esac
