@@ -13,7 +13,7 @@
 
 #include "app/application_core.h"
 #include "platform/text_cp1251.h"
-#include "tests/config/test_files.h"
+#include "tests/support/test_files.h"
 
 namespace fs = std::filesystem;
 

@@ -33,13 +33,12 @@ std::vector<ColumnExtent> plainColumns(const std::vector<float>& values, int32_t
     return want;
 }
 
-void expectPlainColumns(const std::vector<float>& values, int32_t width) {
-    const std::vector<ColumnExtent> want = plainColumns(values, width);
-    std::vector<ColumnExtent> got(static_cast<size_t>(width));
-    pellume::reduceToColumns(values.data(), static_cast<int32_t>(values.size()), width, got.data());
-    for (int32_t col = 0; col < width; ++col) {
-        const ColumnExtent& g = got[static_cast<size_t>(col)];
-        const ColumnExtent& w = want[static_cast<size_t>(col)];
+// Every column alike; a column without points only by its count.
+void expectSameColumns(const std::vector<ColumnExtent>& got, const std::vector<ColumnExtent>& want) {
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t col = 0; col < want.size(); ++col) {
+        const ColumnExtent& g = got[col];
+        const ColumnExtent& w = want[col];
         ASSERT_EQ(g.points, w.points) << "column " << col;
         if (w.points == 0) continue;
         ASSERT_EQ(g.first, w.first) << "column " << col;
@@ -47,6 +46,12 @@ void expectPlainColumns(const std::vector<float>& values, int32_t width) {
         ASSERT_EQ(g.min, w.min) << "column " << col;
         ASSERT_EQ(g.max, w.max) << "column " << col;
     }
+}
+
+void expectPlainColumns(const std::vector<float>& values, int32_t width) {
+    std::vector<ColumnExtent> got(static_cast<size_t>(width));
+    pellume::reduceToColumns(values.data(), static_cast<int32_t>(values.size()), width, got.data());
+    expectSameColumns(got, plainColumns(values, width));
 }
 
 // Uniform in [-0.5, 0.5) from a small generator, so that a failure repeats.
@@ -197,16 +202,7 @@ TEST(PlotGeometry, ZoomedColumnsHoldTheirPointsOnly) {
 
         std::vector<ColumnExtent> got(static_cast<size_t>(c.width));
         pellume::reduceToColumns(values.data(), c.count, window, c.width, got.data());
-        for (int32_t col = 0; col < c.width; ++col) {
-            const ColumnExtent& g = got[static_cast<size_t>(col)];
-            const ColumnExtent& w = want[static_cast<size_t>(col)];
-            ASSERT_EQ(g.points, w.points) << "column " << col;
-            if (w.points == 0) continue;
-            ASSERT_EQ(g.first, w.first) << "column " << col;
-            ASSERT_EQ(g.last, w.last) << "column " << col;
-            ASSERT_EQ(g.min, w.min) << "column " << col;
-            ASSERT_EQ(g.max, w.max) << "column " << col;
-        }
+        expectSameColumns(got, want);
     }
 }
 

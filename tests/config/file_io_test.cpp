@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/default_config.h"
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "test_files.h"
+#include "tests/support/test_files.h"
 
 // Found by argument lookup from GoogleTest, so beside ViewState.
 static bool operator==(const ViewState& a, const ViewState& b) {

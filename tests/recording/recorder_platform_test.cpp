@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <string>
 
 #include "tests/recording/recorder_fixture.h"
+#include "tests/support/test_files.h"
 
 namespace {
 
@@ -16,34 +16,21 @@ namespace fs = std::filesystem;
 // Runs each test in a fresh temporary directory as the current directory
 // (the File setting is then a plain relative name, whatever the temporary
 // path looks like), removed with its files afterwards.
-class RecorderOnDisk : public ::testing::Test {
+class RecorderOnDisk : public TempDirTest {
 protected:
     void SetUp() override {
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
-            const fs::path candidate =
-                fs::temp_directory_path() / ("quorvel-recording-" + std::to_string(random()));
-            std::error_code error;
-            if (fs::create_directory(candidate, error)) dir_ = candidate;
-        }
-        ASSERT_FALSE(dir_.empty()) << "no temporary directory could be created";
+        TempDirTest::SetUp();
         previous_ = fs::current_path();
-        fs::current_path(dir_);
+        fs::current_path(path(""));
     }
 
     void TearDown() override {
         std::error_code error;
-        if (!previous_.empty()) fs::current_path(previous_, error);
-        if (!dir_.empty()) fs::remove_all(dir_, error);
-    }
-
-    static std::string readBytes(const char* name) {
-        std::ifstream in(name, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        fs::current_path(previous_, error);
+        TempDirTest::TearDown();
     }
 
 private:
-    fs::path dir_;
     fs::path previous_;
 };
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "recording/record_format.h"
+#include "tests/support/test_files.h"
 #include "tools/quorvel-analyse/command.h"
 
 struct ToolRun {
@@ -61,26 +62,8 @@ inline std::vector<std::string> splitCsv(const std::string& line) {
     return fields;
 }
 
-class ToolTest : public ::testing::Test {
+class ToolTest : public TempDirTest {
 protected:
-    void SetUp() override {
-        namespace fs = std::filesystem;
-        std::random_device random;
-        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
-            const fs::path candidate = fs::temp_directory_path() / ("quorvel-tool-" + std::to_string(random()));
-            std::error_code error;
-            if (fs::create_directory(candidate, error)) dir_ = candidate;
-        }
-        ASSERT_FALSE(dir_.empty()) << "no temporary folder could be created";
-    }
-
-    void TearDown() override {
-        std::error_code error;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
-    }
-
-    std::string path(const std::string& name) const { return (dir_ / name).string(); }
-
     // The command with these arguments (the program name is added).
     static ToolRun run(const std::vector<std::string>& arguments) {
         std::vector<const char*> argv = {"quorvel-analyse"};
@@ -88,17 +71,6 @@ protected:
         std::ostringstream out, err;
         const int code = runQuorvelAnalyse(static_cast<int>(argv.size()), argv.data(), out, err, false);
         return {code, out.str(), err.str()};
-    }
-
-    static void writeBytes(const std::string& fileName, const std::string& bytes) {
-        std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(out.good()) << "cannot write " << fileName;
-    }
-
-    static std::string readBytes(const std::string& fileName) {
-        std::ifstream in(fileName, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
 
     static std::string headerBytes(uint32_t channels, double rate) {
@@ -128,6 +100,4 @@ protected:
         return file;
     }
 
-private:
-    std::filesystem::path dir_;
 };

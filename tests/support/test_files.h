@@ -16,7 +16,7 @@ protected:
         namespace fs = std::filesystem;
         std::random_device random;
         for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
-            const fs::path candidate = fs::temp_directory_path() / ("quorvel-config-" + std::to_string(random()));
+            const fs::path candidate = fs::temp_directory_path() / ("quorvel-test-" + std::to_string(random()));
             std::error_code error;
             if (fs::create_directory(candidate, error)) dir_ = candidate;
         }
@@ -29,7 +29,7 @@ protected:
     }
 
     // Full name of a file in the temporary directory.
-    std::string path(const char* name) const { return (dir_ / name).string(); }
+    std::string path(const std::string& name) const { return (dir_ / name).string(); }
 
     static void writeBytes(const std::string& fileName, const std::string& bytes) {
         std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
