@@ -306,8 +306,7 @@ void AcquisitionEngine::distributeBlock(const int16_t* block, int32_t length) {
         const int32_t gain = channels[c].gain > 0 ? channels[c].gain : 1;
         appendSamples(channels[c], block + c, length, count, voltsPerCount_ / gain);
     };
-    if (workers_) workers_->forEachChannel(count, slide);
-    else for (int32_t c = 0; c < count; ++c) slide(c);
+    forEachChannel(workers_, count, slide);
     filledCount = static_cast<int32_t>(std::min<int64_t>(int64_t(filledCount) + length, windowLength));
 }
 
@@ -368,8 +367,7 @@ bool AcquisitionEngine::tick() {
     if (taken > 0) {
         // Channels without a window take part in nothing.
         auto measure = [&](int c) { updateBlockStatistics(channels[c], settings_.averageCounter); };
-        if (workers_) workers_->forEachChannel(channelCount, measure);
-        else for (int32_t c = 0; c < channelCount; ++c) measure(c);
+        forEachChannel(workers_, channelCount, measure);
         int32_t measured[kChannelRecordCount] = {};
         for (int32_t c = 0; c < channelCount; ++c) measured[c] = channels[c].hasBuffers() ? channelShown[c] : 0;
         analysis_.updateScopeExtremes(channels, measured, channelCount);

@@ -73,3 +73,11 @@ void ChannelWorkers::forEachChannel(int count, const std::function<void(int chan
         for (int c = lane; c < count; c += lanes) work(c);
     });
 }
+
+void forEachChannel(ChannelWorkers* workers, int count, const std::function<void(int channel)>& work) {
+    if (workers) {
+        workers->forEachChannel(count, work);
+        return;
+    }
+    for (int c = 0; c < count; ++c) work(c);
+}

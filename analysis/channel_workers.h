@@ -46,3 +46,7 @@ private:
     int pending_ = 0;
     bool stopping_ = false;
 };
+
+// work(channel) for channels 0..count-1: spread over the workers' lanes, or
+// on the calling thread alone without workers.
+void forEachChannel(ChannelWorkers* workers, int count, const std::function<void(int channel)>& work);

@@ -77,10 +77,8 @@ void Recorder::halt() {
 void Recorder::buildRecordName() {
     settings_.fileName[sizeof settings_.fileName - 1] = '\0';
     cutAtDot(settings_.fileName);
-    const int length = std::snprintf(recordName, sizeof recordName, "%s%03d", settings_.fileName,
-                                     settings_.fileAutoIncrement);
-    // The name and its extension must fit the platform's limit.
-    nameTooLong_ = length < 0 || static_cast<size_t>(length) + std::strlen(kRecordExtension) > kMaxRecordPath;
+    // A name cut here is refused when the extension is joined to it.
+    std::snprintf(recordName, sizeof recordName, "%s%03d", settings_.fileName, settings_.fileAutoIncrement);
 }
 
 void Recorder::restartNumbering() {
@@ -101,7 +99,7 @@ bool Recorder::createNumbered(char (&path)[kMaxRecordPath + 1]) {
     buildRecordName();
     const int32_t first = settings_.fileAutoIncrement;
     for (int32_t tries = 0; tries < kLastFileNumber; ++tries) {
-        if (nameTooLong_ || !joinPath(path, recordName, kRecordExtension)) break;
+        if (!joinPath(path, recordName, kRecordExtension)) break;
         recordFile = storage_.create(path, false);
         if (recordFile != kInvalidFile) return true;
         if (!storage_.exists(path)) break;

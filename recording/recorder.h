@@ -118,7 +118,6 @@ private:
     Settings& settings_;
     RecordStorage& storage_;
     DialogServices* dialog_ = nullptr;
-    bool nameTooLong_ = false;
     uint64_t fileBytes_ = 0;                    // bytes in the open file
     // Up to kStagingRows rows of up to kMaxRecordChannels values, allocated
     // once with the recorder.

@@ -91,7 +91,9 @@ TEST(ChannelWorkers, SpectrumPassOnSeveralLanesMeasuresAlike) {
             EXPECT_EQ(y.sfdr, x.sfdr);
             EXPECT_EQ(y.snr, x.snr);
             EXPECT_EQ(y.thd, x.thd);
-            if (c != 2) EXPECT_GT(y.sinad, 50.0);
+            if (c != 2) {
+                EXPECT_GT(y.sinad, 50.0);
+            }
             for (int m = 0; m < kMarkersPerChannel; ++m) {
                 EXPECT_EQ(y.markers[m].kind, x.markers[m].kind);
                 EXPECT_EQ(y.markers[m].colour, x.markers[m].colour);

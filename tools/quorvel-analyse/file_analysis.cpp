@@ -94,8 +94,7 @@ void FileAnalysis::fillRows(const float* rows, int32_t firstRow, int32_t rowCoun
 void FileAnalysis::analyseWindow() {
     const int32_t count = channelCount_;
     auto measure = [&](int c) { updateBlockStatistics(channels[c], settings_.averageCounter); };
-    if (shareWork_) workers_->forEachChannel(count, measure);
-    else for (int32_t c = 0; c < count; ++c) measure(c);
+    forEachChannel(shareWork_ ? workers_ : nullptr, count, measure);
 
     if (runsSpectrum()) {
         uint32_t colours[kChannelRecordCount];

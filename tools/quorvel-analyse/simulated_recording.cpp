@@ -102,8 +102,7 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
                 out[static_cast<size_t>(f) * count] = simboard::quantize(volts, board.fullScale, channel.bits);
             }
         };
-        if (workers && count > 1) workers->forEachChannel(count, convert);
-        else for (int32_t c = 0; c < count; ++c) convert(c);
+        forEachChannel(workers, count, convert);
 
         const double voltsPerCount = fullScale / 32768.0;
         if (rows <= kWindowLength) {
