@@ -151,6 +151,82 @@ TEST(FftWindowValues, LongWindowsAgreeWithShortOnes) {
     }
 }
 
+// The published coefficient sets a0..a(K-1) of the cosine sums, by id.
+const std::vector<double> kCoefficients[kFftWindowCount] = {
+    {},
+    {0.35875, -0.48829, 0.14128, -0.01168},
+    {0.355768, -0.487396, 0.144232, -0.012604},
+    {0.3635819, -0.4891775, 0.1365995, -0.0106411},
+    {1.0, -1.9383379, 1.3045202, -0.402827, 0.0350665},
+    {1.0, -1.942604, 1.340318, -0.440811, 0.043097},
+    {1.0, -1.9575375, 1.4780705, -0.6367431, 0.1228389, -0.0066288},
+    {1.0, -1.96760033, 1.57983607, -0.81123644, 0.22583558, -0.02773848, 0.0009036},
+    {1.0, -1.97441842, 1.65409888, -0.95788186, 0.3367342, -0.06364621, 0.00521942, -0.00010599},
+    {1.0, -1.97928042, 1.710288951, -1.081629853, 0.448734314, -0.112376628, 0.015122992, -0.000871252,
+     0.000011896},
+    {1.0, -1.98298997309, 1.75556083063, -1.19037717712, 0.56155440797, -0.17296769663, 0.03233247087,
+     -0.00324954578, 0.0001380104, -0.00000132725},
+    {1.0, -1.985844164102, 1.791176438506, -1.282075284005, 0.667777530266, -0.240160796576,
+     0.056656381764, -0.008134974479, 0.00062454465, -0.000019808998, 0.000000132974},
+    {0.27105140069342415, -0.43329793923448606, 0.21812299954311062, -0.0659254463880309,
+     0.010811742098372268, -0.0007765848252250934, 0.000013887217350903198},
+    {0.2712203605850388, -0.4334446123274422, 0.2180041228929303, -0.06578534329560609,
+     0.01076186730534183, -0.0007700127105808265, 0.00001368088305992921},
+};
+
+// sum_k a_k cos(k theta), with the cosines of the quarter turns exact.
+long double cosineSum(const std::vector<double>& a, long double theta) {
+    long double w = 0.0L;
+    for (size_t k = 0; k < a.size(); ++k) w += a[k] * std::cos(static_cast<long double>(k) * theta);
+    return w;
+}
+
+// Every sample of every window against sum_k a_k cos(2 pi k i / N) from the
+// coefficient sets, at lengths where each sample can be checked. At i = 0,
+// N/4, N/2 and 3N/4 the cosines are 1, 0 and -1, so the samples there are
+// plain signed sums of the coefficients (w[0] = sum a_k: any wrong digit in
+// any coefficient shows there). The tolerance is 1e-14 of the terms' scale
+// sum |a_k|; the windows that start at 0 make a relative one meaningless.
+// The sums follow in closed form: sum w = N a0 and sum w^2 = N (a0^2 +
+// sum_{k>0} a_k^2 / 2), the cross terms summing to 0 over a period.
+TEST(FftWindowValues, SamplesAndSumsFollowFromTheCoefficients) {
+    const long double pi = 3.141592653589793238462643383279502884L;
+    for (uint32_t n : {32u, 64u, 1024u}) {
+        FftWindow window;
+        ASSERT_TRUE(window.resize(n));
+        for (int32_t id = 0; id < kFftWindowCount; ++id) {
+            SCOPED_TRACE("id " + std::to_string(id) + ", N " + std::to_string(n));
+            const std::vector<double> a = id == 0 ? std::vector<double>{1.0} : kCoefficients[id];
+            window.computeWindow(id);
+            const double* w = window.windowBuffer;
+
+            long double atZero = 0.0L, atHalf = 0.0L, atQuarter = 0.0L, scale = 0.0L, squares = 0.0L;
+            for (size_t k = 0; k < a.size(); ++k) {
+                atZero += a[k];
+                atHalf += k % 2 == 0 ? a[k] : -a[k];
+                if (k % 2 == 0) atQuarter += k % 4 == 0 ? a[k] : -a[k];
+                scale += std::fabs(a[k]);
+                squares += k == 0 ? a[k] * static_cast<long double>(a[k]) : a[k] * static_cast<long double>(a[k]) / 2;
+            }
+            const double tolerance = 1e-14 * static_cast<double>(scale);
+            EXPECT_NEAR(w[0], static_cast<double>(atZero), tolerance);
+            EXPECT_NEAR(w[n / 4], static_cast<double>(atQuarter), tolerance);
+            EXPECT_NEAR(w[n / 2], static_cast<double>(atHalf), tolerance);
+            EXPECT_NEAR(w[3 * n / 4], static_cast<double>(atQuarter), tolerance);
+            for (uint32_t i = 0; i < n; ++i) {
+                const long double theta = 2.0L * pi * i / n;
+                ASSERT_NEAR(w[i], static_cast<double>(cosineSum(a, theta)), tolerance) << "i = " << i;
+            }
+
+            const double a0 = a[0];
+            const double power = static_cast<double>(squares);
+            EXPECT_NEAR(window.coherentSum, n * a0, 1e-12 * n * a0);
+            EXPECT_NEAR(window.enbw, power / (a0 * a0), 1e-12 * window.enbw);
+            EXPECT_NEAR(window.gainFactor, 1.0 / std::sqrt(power), 1e-12 * window.gainFactor);
+        }
+    }
+}
+
 TEST(FftWindowValues, GenerateWithoutBufferWritesNothing) {
     const WindowSums none = generateWindow(nullptr, 1024, 1);
     EXPECT_EQ(none.sum, 0.0);

@@ -54,6 +54,78 @@ std::function<double(int32_t)> sine(double amplitude, double cycles, uint32_t n,
     return [=](int32_t i) { return offset + amplitude * std::sin(2.0 * kPi * cycles * i / n); };
 }
 
+// The tone figures worked out bin by bin from their definitions, as a check
+// on analyseTone: peak above start = max(B, 6), the fundamental's 2B + 1 bins,
+// the largest bin from 4 bins past that group to M - 4 as the spur with its
+// 7 bins, the harmonics' 7-bin groups at the rounded multiples of the refined
+// bin folded at M, and a noise sum that is never taken below a tenth of the
+// spur.
+struct ReferenceTone {
+    bool found = false;         // a fundamental whose SINAD and ENB are above 0
+    int32_t fundamental = 0;
+    double refined = 0.0;
+    double sinad = 0.0, enb = 0.0, sfdr = 0.0, snr = 0.0, thd = 0.0;
+    std::vector<int32_t> harmonicBins;
+};
+
+ReferenceTone referenceTone(const double* p, int32_t m, int32_t windowBins) {
+    ReferenceTone tone;
+    const int32_t b = windowBins < 1 ? 1 : windowBins;
+    const int32_t start = b > 6 ? b : 6;
+    const auto group = [&](int32_t centre, int32_t half) {
+        double sum = 0.0;
+        for (int32_t j = centre - half; j <= centre + half; ++j)
+            if (j >= 0 && j < m) sum += p[j];
+        return sum;
+    };
+
+    // The first largest and the first smallest bin after `start` (a maximum
+    // or minimum at `start` itself counts as bin 0).
+    int32_t peak = 0, smallest = 0;
+    double total = 0.0;
+    for (int32_t i = start; i < m; ++i) {
+        if (p[i] > p[peak == 0 ? start : peak]) peak = i;
+        if (p[i] < p[smallest == 0 ? start : smallest]) smallest = i;
+        total += p[i];
+    }
+    if (peak < start + b || peak + b >= m) return tone;
+    tone.fundamental = peak;
+
+    int32_t spur = smallest;
+    double spurValue = p[smallest == 0 ? start : smallest];
+    for (int32_t j = peak + b + 4; j < m - 3; ++j)
+        if (p[j] > spurValue) spurValue = p[spur = j];
+
+    double left = 0.0, right = 0.0;
+    for (int32_t d = 1; d < b; ++d) {
+        left += p[peak - d];
+        right += p[peak + d];
+    }
+    tone.refined = left + right != 0.0 ? peak + (right - left) / (right + left) : peak;
+
+    const double pf = group(peak, b);
+    const double ps = group(spur, 3);
+    double noise = total - pf;
+    if (noise <= 0.0) noise = 0.1 * ps;
+    tone.sinad = 10.0 * std::log10(pf / noise);
+    tone.enb = (tone.sinad - 1.76) / 6.02;
+    if (!(tone.sinad > 0.0 && tone.enb > 0.0)) return tone;
+    tone.found = true;
+    if (ps > 0.0) tone.sfdr = 10.0 * std::log10(pf / ps);
+
+    double harmonics = 0.0;
+    for (int32_t order = 2; order <= 10; ++order) {
+        const int64_t position = static_cast<int64_t>(std::floor(order * tone.refined + 0.5));
+        const int64_t turn = position % (2 * int64_t{m});
+        const int32_t bin = static_cast<int32_t>(turn > m ? 2 * m - turn : turn);
+        tone.harmonicBins.push_back(bin);
+        harmonics += group(bin, 3);
+    }
+    if (noise - harmonics > 0.0) tone.snr = 10.0 * std::log10(pf / (noise - harmonics));
+    if (harmonics > 0.0) tone.thd = 10.0 * std::log10(harmonics / pf);
+    return tone;
+}
+
 // ---- Tone metrics against signals of known power ---------------------------------
 
 // A bin-centred sine of peak amplitude A: ampl0 = A, total = A / sqrt 2 and
@@ -123,6 +195,51 @@ TEST(SpectrumPass, HarmonicsGiveThdAndSfdr) {
         EXPECT_GT(channel.snr, 80.0);
         EXPECT_EQ(channel.markers[2].bin, 2 * bin);
         EXPECT_EQ(channel.markers[3].bin, 3 * bin);
+    }
+}
+
+// Tones between bins, with and without harmonics, through the whole pass:
+// the figures are those of the reference worked out on the pass's own
+// averaged spectrum. Between bins a tone leaks into the bins next to its
+// group and its harmonics spread past 7 bins, which is where the spur search
+// and the group widths show.
+TEST(SpectrumPass, TonesBetweenBinsAgreeWithTheReferenceAnalysis) {
+    const uint32_t n = 8192;
+    const struct {
+        int32_t windowId;
+        double cycles;
+        std::vector<double> harmonicsDbc;   // orders 2, 3, ...
+    } cases[] = {
+        {0, 130.5, {}},           {1, 200.37, {}},          {1, 321.5, {-70.0, -80.0}},
+        {2, 150.5, {-90.0}},      {3, 333.25, {}},          {4, 401.5, {-60.0, -75.0}},
+        {5, 255.7, {}},           {6, 87.8, {-80.0}},       {7, 612.5, {}},
+        {8, 190.2, {-70.0}},      {9, 250.5, {-65.0}},      {10, 1000.6, {}},
+        {11, 301.33, {-70.0, -70.0}}, {12, 777.5, {}},      {12, 457.25, {-85.0, -95.0}},
+        {13, 123.45, {-100.0}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("window " + std::to_string(c.windowId) + ", cycles " + std::to_string(c.cycles));
+        AnalysisBench bench(n, c.windowId);
+        bench.fill(0, n, [&](int32_t i) {
+            const double phase = 2.0 * kPi * c.cycles * i / n;
+            double x = 0.9 * std::sin(phase + 0.3) + 0.05;
+            for (size_t h = 0; h < c.harmonicsDbc.size(); ++h)
+                x += 0.9 * std::pow(10.0, c.harmonicsDbc[h] / 20.0) * std::cos((h + 2) * phase + 0.7 * h);
+            return x;
+        });
+        ASSERT_TRUE(bench.pass());
+        const ChannelRecord& channel = bench.channels[0];
+        const ReferenceTone want = referenceTone(channel.powerSpectrum, n / 2, windowBinCount(c.windowId));
+        ASSERT_TRUE(want.found);
+        EXPECT_EQ(channel.markers[1].bin, want.fundamental);
+        EXPECT_NEAR(channel.freq, want.refined * 48000.0 / n, 1e-9);
+        EXPECT_NEAR(channel.sinad, want.sinad, 1e-9);
+        EXPECT_NEAR(channel.enb, want.enb, 1e-9);
+        EXPECT_NEAR(channel.sfdr, want.sfdr, 1e-9);
+        EXPECT_NEAR(channel.snr, want.snr, 1e-9);
+        EXPECT_NEAR(channel.thd, want.thd, 1e-9);
+        for (int r = 0; r < kHarmonicCount; ++r)
+            EXPECT_EQ(channel.markers[2 + r].bin, want.harmonicBins[static_cast<size_t>(r)]) << "order " << r + 2;
     }
 }
 
@@ -296,6 +413,49 @@ TEST(TransformInput, RemovesTheMeanNormalisesAndPads) {
     for (uint32_t i = 0; i < n; ++i) EXPECT_EQ(y[i], 0.0) << "i = " << i;
 }
 
+// With a window other than the rectangle the windowed mean m is taken from
+// every windowed sample as it is (not scaled by w[i]):
+// y[i] = ((x[i] - c) w[i] + (r_i - 16383) a - m) gainFactor, m = S / sum w,
+// S the sum of the windowed, dithered samples. Without dither and with the
+// reference generator's values r_i for the dither.
+TEST(TransformInput, WindowedSamplesLessTheWindowedMeanTimesTheGain) {
+    const uint32_t n = 256;
+    std::vector<double> x(n);
+    for (uint32_t i = 0; i < n; ++i) x[i] = 0.4 + 0.002 * i + std::sin(0.37 * i);
+    const double c = 0.25;
+    for (int32_t id : {1, 4, 8, 12}) {
+        for (double dither : {0.0, 1e-4}) {
+            SCOPED_TRACE("window " + std::to_string(id) + ", dither " + std::to_string(dither));
+            SignalAnalyser analyser;
+            ASSERT_TRUE(analyser.fftWindow.resize(n));
+            analyser.fftWindow.computeWindow(id);
+            analyser.fftWindow.ditherAmplitude = dither;
+            SignalAnalyser reference;
+
+            analyser.prepareTransformInput(x.data(), n, c);
+
+            const double* w = analyser.fftWindow.windowBuffer;
+            std::vector<long double> v(n);
+            long double sum = 0.0L, windowSum = 0.0L, windowSquares = 0.0L;
+            for (uint32_t i = 0; i < n; ++i) {
+                v[i] = (x[i] - c) * static_cast<long double>(w[i]);
+                if (dither > 0.0) v[i] += (reference.nextDither() - 16383) * static_cast<long double>(dither);
+                sum += v[i];
+                windowSum += w[i];
+                windowSquares += w[i] * static_cast<long double>(w[i]);
+            }
+            const long double mean = sum / windowSum;
+            const long double gain = std::sqrt(n / windowSquares);
+            const double* y = analyser.fftWindow.workBuffer;
+            for (uint32_t i = 0; i < n; ++i)
+                ASSERT_NEAR(y[i], static_cast<double>((v[i] - mean) * gain), 1e-12) << "i = " << i;
+            if (dither > 0.0) {
+                EXPECT_EQ(analyser.ditherState, reference.ditherState);
+            }
+        }
+    }
+}
+
 TEST(TransformInput, NothingHappensWithoutWindowBuffers) {
     SignalAnalyser analyser;
     analyser.fftWindow.ditherAmplitude = kDitherAmplitude;
@@ -453,6 +613,99 @@ TEST(ToneAnalysis, NoiselessSpectrumGivesFiniteResults) {
     EXPECT_TRUE(std::isfinite(results.sinad));
     EXPECT_TRUE(std::isfinite(results.enb));
     EXPECT_GT(results.sinad, 1000.0);
+}
+
+// A spectrum set bin by bin, for the window bin counts B of the list, with
+// the figures in closed form. On a floor f: the fundamental at bin 100 over
+// its 2B + 1 bins; three bins just past its group, stronger than anything
+// beyond (the leakage of a tone between bins), that the spur search skips; a
+// spur at 450 whose 7-bin group is 4.4e-6 and whose wider skirt is not part
+// of it; the second harmonic at 200 with a 7-bin group of 2.2e-6 and a skirt
+// past it, the third at 300.
+TEST(ToneAnalysis, HandSetSpectrumGivesClosedFormFigures) {
+    const int32_t m = 512, k = 100;
+    const double f = 1e-12;
+    for (int32_t b : {4, 5, 7, 9, 11}) {
+        SCOPED_TRACE("B " + std::to_string(b));
+        std::vector<double> p(m, f);
+        double pf = 0.5;
+        p[k] = 0.5;
+        for (int32_t d = 1; d <= b; ++d) {
+            p[k - d] = p[k + d] = 0.5 * std::ldexp(1.0, -d);
+            pf += 2.0 * p[k + d];
+        }
+        p[k + b + 1] = 1e-4;
+        p[k + b + 2] = 8e-5;
+        p[k + b + 3] = 6e-5;
+        p[450] = 2e-6;
+        p[200] = 1e-6;
+        p[300] = 3e-7;
+        p[299] = p[301] = 5e-8;
+        for (int32_t d = 1; d <= b; ++d) {
+            p[450 - d] = p[450 + d] = d <= 3 ? 4e-7 : 2e-8;
+            p[200 - d] = p[200 + d] = d <= 3 ? 2e-7 : 1e-8;
+        }
+        const double ps = 2e-6 + 6 * 4e-7;
+        // Bins 300 +-2, +-3 and the other seven groups (24, 124, 224, 324,
+        // 400, 424, 500) are floor.
+        const double hs = (1e-6 + 6 * 2e-7) + (3e-7 + 2 * 5e-8 + 4 * f) + 7 * 7 * f;
+        double total = 0.0;
+        for (int32_t i = b > 6 ? b : 6; i < m; ++i) total += p[i];
+        const double noise = total - pf;
+        const double sinad = 10.0 * std::log10(pf / noise);
+
+        ToneResults results;
+        int32_t harmonics[9];
+        int32_t fundamental = -1;
+        double refined = -1.0;
+        ASSERT_TRUE(analyseTone(p.data(), m, 9, &results, b, harmonics, &fundamental, &refined));
+        EXPECT_EQ(fundamental, k);
+        EXPECT_EQ(refined, k);
+        EXPECT_NEAR(results.sinad, sinad, 1e-9);
+        EXPECT_NEAR(results.enb, (sinad - 1.76) / 6.02, 1e-9);
+        EXPECT_NEAR(results.sfdr, 10.0 * std::log10(pf / ps), 1e-9);
+        EXPECT_NEAR(results.snr, 10.0 * std::log10(pf / (noise - hs)), 1e-9);
+        EXPECT_NEAR(results.thd, 10.0 * std::log10(hs / pf), 1e-9);
+        const int32_t wantBins[9] = {200, 300, 400, 500, 424, 324, 224, 124, 24};
+        for (int r = 0; r < 9; ++r) EXPECT_EQ(harmonics[r], wantBins[r]) << "order " << r + 2;
+    }
+}
+
+// With no power above the lowest bins outside the fundamental's group the
+// noise sum is 0, and a tenth of the spur's power takes its place. Every bin
+// past the group is 0, so the spur is the smallest bin of the scan, which
+// stands at bin 0 (no bin is below the first one): its group is the DC bins
+// 0..3, 1e-6 in all. Pf = 1: SINAD = 10 log10(1 / 1e-7) = 70 dB, SFDR = 60 dB,
+// SNR = SINAD (the harmonics are empty), no THD. With the fundamental just
+// below the top the spur search range is empty and bin 0 stands in all the
+// same.
+TEST(ToneAnalysis, NoNoiseOutsideTheToneTakesATenthOfTheSpur) {
+    const int32_t m = 512;
+    const struct {
+        int32_t peak, windowBins;
+    } cases[] = {{100, 4}, {507, 4}, {60, 7}, {300, 11}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE("peak " + std::to_string(c.peak) + ", B " + std::to_string(c.windowBins));
+        std::vector<double> p(m, 0.0);
+        p[0] = 4e-7;
+        p[1] = 3e-7;
+        p[2] = 2e-7;
+        p[3] = 1e-7;
+        p[c.peak] = 0.5;
+        p[c.peak - 1] = p[c.peak + 1] = 0.25;
+
+        ToneResults results;
+        int32_t fundamental = -1;
+        ASSERT_TRUE(analyseTone(p.data(), m, 9, &results, c.windowBins, nullptr, &fundamental, nullptr));
+        EXPECT_EQ(fundamental, c.peak);
+        const double sinad = 10.0 * std::log10(1.0 / (0.1 * 1e-6));
+        EXPECT_NEAR(results.sinad, 70.0, 1e-9);
+        EXPECT_NEAR(results.sinad, sinad, 1e-12);
+        EXPECT_NEAR(results.enb, (70.0 - 1.76) / 6.02, 1e-9);
+        EXPECT_NEAR(results.sfdr, 60.0, 1e-9);
+        EXPECT_NEAR(results.snr, 70.0, 1e-9);
+        EXPECT_EQ(results.thd, 0.0);
+    }
 }
 
 // ---- Block statistics and scope extremes ------------------------------------------------
