@@ -46,6 +46,20 @@ bool composeLocalLibraryName(char* out, size_t size, const char* directory, cons
     return fits;
 }
 
+bool terminateLibraryPath(char* path, size_t size, size_t bytes) {
+    if (size == 0) return false;
+    if (bytes <= size) {
+        const void* end = std::memchr(path, 0, bytes);
+        if (end) return end != path;
+        if (bytes < size) {
+            path[bytes] = 0;
+            return bytes > 0;
+        }
+    }
+    path[0] = 0;
+    return false;
+}
+
 void* createComponentInterface(void* factoryExport, const char* interfaceName) {
     if (!factoryExport) return nullptr;
     return static_cast<IComponentFactory*>(factoryExport)->CreateInterface(interfaceName, 0);

@@ -30,6 +30,14 @@ bool composeComponentKey(char* out, size_t size, const char* maker, const char* 
 // "\name" when the name is not empty, then ".DLL". False when it does not fit.
 bool composeLocalLibraryName(char* out, size_t size, const char* directory, const char* name);
 
+// Ends the file name that a read of the registry's "path" value left in
+// `path` (`size` bytes, of which the read filled `bytes`). The registry hands
+// a string back with its terminator only when it was stored with one, so the
+// name ends at the first NUL within `bytes`, or else after `bytes`, where a
+// terminator is added if it still fits. False, with `path` emptied, when the
+// name and its terminator do not fit in `size` or the name is empty.
+bool terminateLibraryPath(char* path, size_t size, size_t bytes);
+
 // Treats an export as the factory object and asks it for an interface; null
 // when the export is null or the factory has no such interface.
 void* createComponentInterface(void* factoryExport, const char* interfaceName);

@@ -5,22 +5,23 @@
 namespace {
 
 // The "path" value of the component's key, as stored; false when the key or a
-// string value is missing.
+// string value is missing, or the name does not fit in the buffer with its
+// terminator.
 bool readLibraryPath(const char* keyPath, char (&path)[kComponentPathChars]) {
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return false;
     }
     DWORD type = 0;
-    // One byte less than the buffer, so a value stored without its terminator
-    // still ends in one.
-    DWORD bytes = sizeof path - 1;
+    // The whole buffer: a name of 255 characters and its terminator fill it.
+    // The read may hand back a value stored without a terminator as it is;
+    // terminateLibraryPath ends it or refuses it.
+    DWORD bytes = sizeof path;
     const LONG status = RegQueryValueExA(key, "path", nullptr, &type,
                                          reinterpret_cast<BYTE*>(path), &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) return false;
-    path[bytes] = 0;
-    return true;
+    return terminateLibraryPath(path, sizeof path, bytes);
 }
 
 }  // namespace
