@@ -1,16 +1,24 @@
 // The engine against the simulated board's model, paced by a clock that the
 // test drives: the windows hold the simulated signal, and a board that runs
 // far ahead of the display stops the run with the number of blocks waiting.
+// And the board in real time against a slow disk: the pending limit stops the
+// run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "components/simboard/protocol.h"
 #include "config/config_reader.h"
+#include "recording/recorder.h"
 #include "tests/acquisition/engine_fixture.h"
+#include "tests/acquisition/recording_client.h"
+#include "tests/support/fake_storage.h"
 
 namespace {
 
@@ -24,6 +32,16 @@ public:
 
 private:
     uint64_t now_ = 5000000;
+};
+
+// The board's time base in real time.
+class SteadyClock final : public simboard::Clock {
+public:
+    uint64_t ticks() override {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
+    }
+    uint64_t ticksPerSecond() override { return 1000000; }
 };
 
 // The board utility over the model, answering as the component does.
@@ -102,11 +120,12 @@ protected:
         view = ViewState{0, ViewMode::Scope, 0, 0, 0};
     }
 
-    // A board configured by SimBoard.cfg text, opened, and the engine on it.
-    void build(const std::string& boardText) {
+    // A board configured by SimBoard.cfg text, opened, and the engine on it;
+    // the board's time base is the test's clock unless another is given.
+    void build(const std::string& boardText, simboard::Clock* boardClock = nullptr) {
         const ConfigReader reader(boardText.data(), boardText.size());
         board = simboard::readSettings(reader);
-        utility = std::make_unique<SimUtility>(clock, board);
+        utility = std::make_unique<SimUtility>(boardClock ? *boardClock : clock, board);
         device = std::make_unique<SimDevice>(board);
         ASSERT_EQ(utility->Open(settings.deviceName, 1, 0, 1024), 1);
         engine = std::make_unique<AcquisitionEngine>(settings, view, analysis, colours);
@@ -225,6 +244,103 @@ TEST_F(SimBoardEngineTest, AFastBoardStopsTheRunWithTheBlocksWaiting) {
     EXPECT_FALSE(utility->acquisition.running());
     EXPECT_FALSE(dialog.timerArmed);
     EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+}
+
+// A disk slower than the board: every write takes 50 ms while the board runs
+// in real time, about 977 blocks of 1024 frames a second, and a tick takes
+// at most 10 blocks. The board gets further ahead at every tick, and the run
+// ends with the pending limit's message, never in a hang; every block taken
+// reached the file whole and in order, and a new start runs again.
+TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
+    using namespace std::chrono;
+    settings.displayTime = 20;
+    settings.displayBlocks = 10;
+    settings.maxUsedMemory = 1024;      // the least limit: 1000 blocks
+    std::strcpy(settings.fileName, "slow");
+    settings.fileAutoIncrement = 1;
+    SteadyClock realTime;
+    build("Channels = 1\nRate = 1000000\n", &realTime);
+    FakeStorage disk;
+    disk.writeDelay = milliseconds(50);
+    Recorder recorder(settings, disk);
+    recorder.bind(&dialog);
+    RecordingClient recording(*engine, recorder, dialog, dialog.log);
+    engine->bind(&dialog, &recording);
+
+    pressStart();
+    ASSERT_TRUE(engine->running());
+    ASSERT_EQ(engine->blockLength, 1024);
+    ASSERT_EQ(engine->windowLength, 1024);
+    ASSERT_EQ(engine->maxPendingBlocks, 1000);
+    recording.clickRecord(true);
+    ASSERT_TRUE(recorder.isRecording());
+
+    // The timer's period between ticks, until the run stops. A run that
+    // neither stops nor fails by the deadline is a hang.
+    const auto deadline = steady_clock::now() + seconds(30);
+    int ticks = 0;
+    while (engine->running() && steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(settings.displayTime));
+        engine->onAcquisitionTimer();
+        ++ticks;
+    }
+    ASSERT_FALSE(engine->running()) << "still running after " << ticks << " ticks";
+
+    // The pending limit's message with the board's count, the first count
+    // above the limit.
+    const std::vector<int32_t>& ready = utility->readyAnswers;
+    ASSERT_FALSE(ready.empty());
+    EXPECT_GT(ready.back(), 1000);
+    for (size_t i = 0; i + 1 < ready.size(); ++i) EXPECT_LE(ready[i], 1000) << "tick " << i;
+    EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kTooManyPendingText, ready.back())});
+    EXPECT_FALSE(utility->acquisition.running());
+    EXPECT_FALSE(dialog.timerArmed);
+    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+    EXPECT_FALSE(dialog.checked[IDC_RECORD]);
+    EXPECT_TRUE(dialog.enabled[IDC_SIZE_LIST]);
+    EXPECT_FALSE(dialog.enabled[IDC_RECORD]);
+    EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+    EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_FALSE(recorder.isRecording());
+    EXPECT_TRUE(disk.open.empty());
+
+    // The file: the header, then every frame delivered, in order. A second
+    // board on a driven clock replays the same stream.
+    const uint64_t delivered = utility->acquisition.framesDelivered();
+    ASSERT_GT(delivered, 0u);
+    const std::string bytes = disk.bytesOf("slow001.MRF");
+    ASSERT_EQ(bytes.size(), kRecordHeaderBytes + delivered * sizeof(float));
+    DrivenClock replayClock;
+    simboard::Acquisition replay(replayClock);
+    replay.configure(board);
+    ASSERT_TRUE(replay.open(1024));
+    ASSERT_TRUE(replay.start(&engine->boardParameters.acquisition));
+    replayClock.advanceMs(delivered / 1000 + 10);
+    const double voltsPerCount = board.fullScale / 32768.0;
+    for (uint64_t frame = 0; frame < delivered; frame += 1024) {
+        const int16_t* codes = replay.takeBlock();
+        ASSERT_NE(codes, nullptr) << "frame " << frame;
+        for (uint64_t j = 0; j < 1024; ++j) {
+            float value;
+            std::memcpy(&value, bytes.data() + kRecordHeaderBytes + (frame + j) * sizeof(float), sizeof value);
+            ASSERT_EQ(value, static_cast<float>(codes[j] * voltsPerCount)) << "frame " << frame + j;
+        }
+        replay.releaseBlock();
+    }
+
+    // The program goes on: a new start runs and takes blocks again.
+    dialog.errors.clear();
+    pressStart();
+    ASSERT_TRUE(engine->running());
+    std::this_thread::sleep_for(milliseconds(settings.displayTime));
+    engine->onAcquisitionTimer();
+    EXPECT_TRUE(engine->running());
+    EXPECT_TRUE(dialog.timerArmed);
+    EXPECT_GT(engine->filledCount, 0);
+    EXPECT_TRUE(dialog.errors.empty());
+    dialog.checked[IDC_START_STOP] = false;
+    engine->startAcquisition(0);
+    EXPECT_FALSE(engine->running());
 }
 
 TEST_F(SimBoardEngineTest, BoardFailures) {

@@ -2,13 +2,16 @@
 // A disk for tests of the recorder: files are byte strings kept by path, and
 // the failures a real disk shows can be scripted (creation refused, a disk
 // that fills up after so many bytes, a write that reports success but wrote
-// short, a cut that fails). Every call with an effect is logged in order.
+// short, a cut that fails, a slow disk whose every write takes a while).
+// Every call with an effect is logged in order.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "recording/recorder.h"
@@ -34,6 +37,7 @@ public:
     // Writes what fits into diskRoom; a write that does not fit reports
     // failure, or success when shortWritesSucceed is set.
     bool write(FileHandle file, const void* bytes, size_t length, size_t* written) override {
+        if (writeDelay.count() > 0) std::this_thread::sleep_for(writeDelay);
         writeLengths.push_back(length);
         *written = 0;
         const auto it = open.find(file);
@@ -94,6 +98,7 @@ public:
     std::set<std::string> refusedPaths; // creation fails, the file is not made
     bool failTruncate = false;
     uint64_t freeSpace = 0;             // freeBytes()
+    std::chrono::milliseconds writeDelay{0};    // every write sleeps this long first
 
     // What happened.
     std::map<std::string, std::string> files;
