@@ -522,6 +522,8 @@ TEST(SimBoardSettings, KeysOverrideTheDefaults) {
          [](const BoardSettings& s) { return s.fullScale == 0.0f; }},
         {"negative FullScale", "FullScale = -5",
          [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
+        {"FullScale beyond a float", "FullScale = 1e39",
+         [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
         {"Channels", "Channels = 4", [](const BoardSettings& s) { return s.channels == 4; }},
         {"Channels above 32", "Channels = 40",
          [](const BoardSettings& s) { return s.channels == 32; }},

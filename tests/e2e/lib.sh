@@ -43,7 +43,18 @@ wait_exit() {
 }
 
 # find_window <name pattern> [seconds]: the X window id, empty if none came.
-find_window() { timeout "${2:-30}" xdotool search --sync --name "$1" 2>/dev/null | head -1; }
+# A search gives up early when a window it looks at is destroyed meanwhile
+# (an X error), so it is repeated until the time is up.
+find_window() {
+  local deadline=$((SECONDS + ${2:-30})) found
+  while :; do
+    found=$(timeout $((deadline > SECONDS ? deadline - SECONDS : 1)) \
+      xdotool search --sync --name "$1" 2>/dev/null | head -1)
+    [ -n "$found" ] && { echo "$found"; return 0; }
+    [ "$SECONDS" -ge "$deadline" ] && return 0
+    sleep 0.2
+  done
+}
 
 press() {  # press <window> <key>: focus first, or the key is lost
   xdotool windowfocus --sync "$1" && xdotool key "$2"

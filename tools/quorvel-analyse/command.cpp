@@ -186,6 +186,10 @@ int runAnalyse(const AnalyseOptions& options, bool progress, std::ostream& out, 
         messages.error("", "no recording given (--help shows how to use the tool)");
         return kExitUsage;
     }
+    if (!std::isfinite(options.fullScale) || !(options.fullScale > 0.0)) {
+        messages.error("--full-scale", fullPrecision(options.fullScale) + " is not a number of volts above 0");
+        return kExitUsage;
+    }
     AnalysisSettings settings;
     settings.averaging = options.averaging;
     settings.averageCounter = options.averageCounter;
@@ -354,7 +358,6 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
                    "Write the averaged power spectrum of each channel to this CSV file");
     app.add_option("--plot", analyse.plot, "Write the spectrum or the time signal as an SVG image to this file");
     app.add_option("--full-scale", analyse.fullScale, "Volts of the dB to full scale reference")
-        ->check(CLI::PositiveNumber)
         ->capture_default_str();
     app.add_flag("--list-windows", analyse.listWindows, "List the FFT windows with their ids and exit");
     app.add_flag("-q,--no-progress", analyse.noProgress, "No progress bar");
