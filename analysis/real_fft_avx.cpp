@@ -317,9 +317,11 @@ void formRuns(const RunRequest* requests, uint32_t count) {
                 for (int half = 0; half < 2; ++half) {
                     if (r + 2 * h + half >= count) break;
                     TwiddlePair& t = q[2 * h + half]->out[j / 2];
-                    const int sel = half ? 0x31 : 0x20;
-                    _mm256_store_pd(t.wr, _mm256_permute2f128_pd(wr[h], nr, sel));
-                    _mm256_store_pd(t.wi, _mm256_permute2f128_pd(wi[h], ni, sel));
+                    // The lane selector must be a constant: 0x20 low halves, 0x31 high.
+                    _mm256_store_pd(t.wr, half ? _mm256_permute2f128_pd(wr[h], nr, 0x31)
+                                               : _mm256_permute2f128_pd(wr[h], nr, 0x20));
+                    _mm256_store_pd(t.wi, half ? _mm256_permute2f128_pd(wi[h], ni, 0x31)
+                                               : _mm256_permute2f128_pd(wi[h], ni, 0x20));
                 }
                 wr[h] = _mm256_sub_pd(_mm256_mul_pd(nr, c[h]), _mm256_mul_pd(ni, s[h]));
                 wi[h] = _mm256_add_pd(_mm256_mul_pd(nr, s[h]), _mm256_mul_pd(ni, c[h]));

@@ -1,5 +1,7 @@
 #include "config/settings.h"
 
+#include <cmath>
+
 #include "config/config_reader.h"
 #include "config/default_config.h"
 #include "config/text_copy.h"
@@ -137,7 +139,9 @@ void loadConfig(Settings& settings, const char* fileName) {
 
     // The key is spelled OcsScale; OscScale lines are not read.
     reader.readFloat("OcsScale", &settings.oscScale, 10.0f);
-    if (!(settings.oscScale > 0.0f)) settings.oscScale = 1.0f;
+    // Not above 0, not a number, or beyond the float range (read as
+    // infinity): the scope needs a finite half-span.
+    if (!(settings.oscScale > 0.0f) || !std::isfinite(settings.oscScale)) settings.oscScale = 1.0f;
 
     if (reader.countValues("SizeArray") > 0) {
         const int count = reader.readIntList("SizeArray", settings.sizeArray, kMaxSizes);

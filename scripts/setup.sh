@@ -8,6 +8,9 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xdotool x11-utils imagemagick
+  # scripts/fuzz.sh: clang with libFuzzer, the sanitizer runtimes and the
+  # symbolizer that turns their reports' addresses into lines.
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14
 )
 
 missing=()

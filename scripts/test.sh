@@ -16,6 +16,8 @@ ctest --test-dir build/native --output-on-failure -j "$(nproc)"
 echo "== native tests with sanitizers"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j "$(nproc)"
+echo "== fuzzing, 20 s per target"
+scripts/fuzz.sh 20
 
 echo "== Windows tests under Wine"
 . scripts/wine.sh

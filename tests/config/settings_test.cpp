@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -93,6 +94,8 @@ TEST(SettingsFftScale, BoundedByTheBoardFullScale) {
         {0.05, 10.0, 0.1}, {25.0, 10.0, 20.0}, {15.0, 10.0, 15.0}, {20.0, 10.0, 20.0},
         {0.05, 0.01, 0.1},  // no upper check after the raise to 0.1
         {5.0, 1.0, 2.0},
+        // FFTScaleV = 1E400 and -1E400 read as infinities.
+        {HUGE_VAL, 10.0, 20.0}, {-HUGE_VAL, 10.0, 0.1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.scale) + " with full scale " + std::to_string(c.fullScale));
@@ -165,6 +168,8 @@ TEST_F(SettingsFile, EveryKeyAppliesItsDefaultAndRange) {
         {"FFTScaleDB = 500", fftScaleDb, 220.0},
         {"FFTScaleDB = 3", fftScaleDb, 20.0},
         {"FFTScaleDB = 150.5", fftScaleDb, 150.5},
+        {"FFTScaleDB = 1E400", fftScaleDb, 220.0},  // infinity is above the range
+        {"FFTScaleDB = -1E400", fftScaleDb, 20.0},
         {"Other = 1", fftScaleV, 10.0},
         {"FFTScaleV = 0.05", fftScaleV, 0.05},      // bounded only once the board is open
         {"FFTScaleV = 10.0 ; \xC2\xEE\xEB\xFC\xF2", fftScaleV, 10.0},
@@ -193,6 +198,10 @@ TEST_F(SettingsFile, EveryKeyAppliesItsDefaultAndRange) {
         {"OcsScale = -2", oscScale, 1.0},
         {"OcsScale = 0", oscScale, 1.0},
         {"OcsScale = 2.5", oscScale, 2.5},
+        {"OcsScale = 1e39", oscScale, 1.0},         // beyond the float range: infinity
+        {"OcsScale = 1E400", oscScale, 1.0},        // beyond the double range too
+        {"OcsScale = -1e39", oscScale, 1.0},
+        {"OcsScale = 3.4e38", oscScale, 3.4e38f},   // the float range's end is a scale
         {"OscScale = 5", oscScale, 10.0},
         {"Other = 1", fileAutoIncrement, 0},
         {"FileAutoIncrement = 1", fileAutoIncrement, 1},
