@@ -58,7 +58,7 @@ done
 
 # ---- The board and the bench ------------------------------------------------
 CHANNELS=4
-HEADER_BYTES=116
+HEADER_BYTES=116   # the recording header's size (recording/record_format.h)
 ROW_BYTES=$((CHANNELS * 4))
 FULL_SCALE=10
 NOISE=0.0005
@@ -123,9 +123,12 @@ cmake --build "$native" -j2 --target quorvel-analyse >"$native/soak-build.log" 2
   { tail -20 "$native/soak-build.log"; echo "FAIL [soak]: building $native failed"; exit 1; }
 analyse=$native/bin/quorvel-analyse
 checker=$build/soak-tools/check_record
-if [ ! -x "$checker" ] || [ "$top/tests/soak/check_record.cpp" -nt "$checker" ]; then
+checker_sources=("$top/tests/soak/check_record.cpp" "$top/recording/record_format.cpp")
+stale=
+for f in "${checker_sources[@]}" "$top/recording/record_format.h"; do [ "$f" -nt "$checker" ] && stale=1; done
+if [ ! -x "$checker" ] || [ -n "$stale" ]; then
   mkdir -p "$build/soak-tools"
-  g++ -O2 -std=c++17 -Wall -Wextra -o "$checker" "$top/tests/soak/check_record.cpp" ||
+  g++ -O2 -std=c++17 -Wall -Wextra -I"$top" -o "$checker" "${checker_sources[@]}" ||
     { echo "FAIL [soak]: building the file checker failed"; exit 1; }
 fi
 

@@ -18,31 +18,12 @@
 #include "recording/recorder.h"
 #include "tests/acquisition/engine_fixture.h"
 #include "tests/acquisition/recording_client.h"
+#include "tests/support/board_clocks.h"
 #include "tests/support/fake_storage.h"
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-class DrivenClock final : public simboard::Clock {
-public:
-    uint64_t ticks() override { return now_; }
-    uint64_t ticksPerSecond() override { return 1000000; }
-    void advanceMs(uint64_t ms) { now_ += ms * 1000; }
-
-private:
-    uint64_t now_ = 5000000;
-};
-
-// The board's time base in real time.
-class SteadyClock final : public simboard::Clock {
-public:
-    uint64_t ticks() override {
-        const auto now = std::chrono::steady_clock::now().time_since_epoch();
-        return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(now).count());
-    }
-    uint64_t ticksPerSecond() override { return 1000000; }
-};
 
 // The board utility over the model, answering as the component does.
 class SimUtility final : public IADCUtility {
@@ -156,7 +137,7 @@ protected:
     uint32_t colours[kChannelRecordCount] = {};
     FakeDialog dialog;
     FakeClient client{dialog.log};
-    DrivenClock clock;
+    DrivenClock clock{1000000, 5000000};
     simboard::BoardSettings board{};
     std::unique_ptr<SimUtility> utility;
     std::unique_ptr<SimDevice> device;
@@ -310,7 +291,7 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     ASSERT_GT(delivered, 0u);
     const std::string bytes = disk.bytesOf("slow001.MRF");
     ASSERT_EQ(bytes.size(), kRecordHeaderBytes + delivered * sizeof(float));
-    DrivenClock replayClock;
+    DrivenClock replayClock{1000000, 5000000};
     simboard::Acquisition replay(replayClock);
     replay.configure(board);
     ASSERT_TRUE(replay.open(1024));

@@ -9,6 +9,7 @@
 
 #include "components/simboard/protocol.h"
 #include "config/config_reader.h"
+#include "tests/support/board_clocks.h"
 
 namespace {
 
@@ -17,19 +18,6 @@ using simboard::BoardSettings;
 using simboard::CapabilityFailure;
 
 constexpr double kPi = 3.14159265358979323846;
-
-class DrivenClock final : public simboard::Clock {
-public:
-    explicit DrivenClock(uint64_t ticksPerSecond) : perSecond_(ticksPerSecond) {}
-    uint64_t ticks() override { return now_; }
-    uint64_t ticksPerSecond() override { return perSecond_; }
-    void advance(uint64_t ticks) { now_ += ticks; }
-    void advanceSeconds(double seconds) { now_ += static_cast<uint64_t>(seconds * perSecond_); }
-
-private:
-    uint64_t now_ = 1000;   // not 0: the start must not depend on it
-    uint64_t perSecond_;
-};
 
 BoardSettings settingsFrom(const std::string& text) {
     const ConfigReader reader(text.data(), text.size());

@@ -6,20 +6,11 @@
 #include "components/simboard/protocol.h"
 #include "config/config_reader.h"
 #include "fuzz_support.h"
+#include "tests/support/board_clocks.h"
 
 namespace {
 
 using simboard::BoardSettings;
-
-class DrivenClock final : public simboard::Clock {
-public:
-    uint64_t ticks() override { return now_; }
-    uint64_t ticksPerSecond() override { return 1000000; }
-    void advance(uint64_t ticks) { now_ += ticks; }
-
-private:
-    uint64_t now_ = 1000;
-};
 
 void checkSettings(const BoardSettings& s) {
     FUZZ_CHECK(static_cast<int32_t>(s.failCapability) >= 0 && static_cast<int32_t>(s.failCapability) <= 3);

@@ -33,9 +33,10 @@
 #include <string>
 #include <vector>
 
+#include "recording/record_format.h"
+
 namespace {
 
-constexpr size_t kHeaderBytes = 116;
 constexpr size_t kSliceRows = 65536;
 constexpr int kMaxChannels = 32;
 constexpr double kPi = 3.14159265358979323846;
@@ -137,53 +138,44 @@ Options parseOptions(int argc, char** argv) {
     return options;
 }
 
-void checkHeader(const unsigned char* header, const Options& options, std::vector<std::string>& problems) {
-    struct Section {
+// The header, field by field, against the one the recorder writes for this
+// channel count and rate.
+void checkHeader(const unsigned char* bytes, const Options& options, std::vector<std::string>& problems) {
+    const RecordHeader want = makeRecordHeader(static_cast<uint32_t>(options.channels), options.rate);
+    RecordHeader got;
+    std::memcpy(&got, bytes, sizeof got);
+    struct Field {
+        const char* what;
         size_t offset;
-        const char* name;
-        uint64_t length;
+        size_t size;
     };
-    const Section sections[] = {
-        {0, "MirnelFFS", 0}, {32, "SAMPLES_FORMAT", 20}, {84, "SAMPLES_RECORD", ~uint64_t(0)}};
+    const Field fields[] = {
+        {"the first section's name", offsetof(RecordHeader, file.name), sizeof want.file.name},
+        {"the first section's length", offsetof(RecordHeader, file.payloadBytes), sizeof(uint64_t)},
+        {"the second section's name", offsetof(RecordHeader, formatSection.name), sizeof want.formatSection.name},
+        {"the second section's length", offsetof(RecordHeader, formatSection.payloadBytes), sizeof(uint64_t)},
+        {"the format code", offsetof(RecordHeader, format.formatCode), sizeof(uint32_t)},
+        {"the flag bytes", offsetof(RecordHeader, format.flags), sizeof want.format.flags},
+        {"the third section's name", offsetof(RecordHeader, samples.name), sizeof want.samples.name},
+        {"the third section's length", offsetof(RecordHeader, samples.payloadBytes), sizeof(uint64_t)},
+    };
+    const auto* wantBytes = reinterpret_cast<const unsigned char*>(&want);
     char text[160];
-    for (const Section& section : sections) {
-        char want[24];
-        std::memset(want, ' ', sizeof want);
-        std::memcpy(want, section.name, std::strlen(section.name));
-        if (std::memcmp(header + section.offset, want, sizeof want) != 0) {
-            std::snprintf(text, sizeof text, "header: section name at %zu is not '%s' padded with blanks",
-                          section.offset, section.name);
-            problems.push_back(text);
-        }
-        uint64_t length;
-        std::memcpy(&length, header + section.offset + 24, sizeof length);
-        if (length != section.length) {
-            std::snprintf(text, sizeof text, "header: section length at %zu: got %#" PRIx64 ", want %#" PRIx64,
-                          section.offset + 24, length, section.length);
+    for (const Field& field : fields) {
+        if (std::memcmp(bytes + field.offset, wantBytes + field.offset, field.size) != 0) {
+            std::snprintf(text, sizeof text, "header: %s (%zu bytes at %zu): not what a recording holds", field.what,
+                          field.size, field.offset);
             problems.push_back(text);
         }
     }
-    uint32_t code, count;
-    double rate;
-    std::memcpy(&code, header + 64, 4);
-    std::memcpy(&count, header + 68, 4);
-    std::memcpy(&rate, header + 72, 8);
-    if (code != 7) {
-        std::snprintf(text, sizeof text, "header: format code: got %u, want 7", code);
+    if (got.format.channelCount != want.format.channelCount) {
+        std::snprintf(text, sizeof text, "header: channel count: got %u, want %u", got.format.channelCount,
+                      want.format.channelCount);
         problems.push_back(text);
     }
-    if (count != static_cast<uint32_t>(options.channels)) {
-        std::snprintf(text, sizeof text, "header: channel count: got %u, want %d", count, options.channels);
-        problems.push_back(text);
-    }
-    if (rate != options.rate) {
-        std::snprintf(text, sizeof text, "header: channel rate: got %.17g Hz, want %.17g Hz", rate, options.rate);
-        problems.push_back(text);
-    }
-    const unsigned char flags[4] = {1, 0, 0, 1};
-    if (std::memcmp(header + 80, flags, 4) != 0) {
-        std::snprintf(text, sizeof text, "header: bytes at 80: got %u %u %u %u, want 1 0 0 1", header[80],
-                      header[81], header[82], header[83]);
+    if (got.format.channelRate != want.format.channelRate) {
+        std::snprintf(text, sizeof text, "header: channel rate: got %.17g Hz, want %.17g Hz",
+                      got.format.channelRate, want.format.channelRate);
         problems.push_back(text);
     }
 }
@@ -203,10 +195,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> problems;
     char text[256];
 
-    unsigned char header[kHeaderBytes];
-    const size_t headerRead = std::fread(header, 1, kHeaderBytes, file);
-    if (headerRead < kHeaderBytes) {
-        std::printf("%s: %zu bytes, shorter than the %zu-byte header\n", options.file, headerRead, kHeaderBytes);
+    unsigned char header[kRecordHeaderBytes];
+    const size_t headerRead = std::fread(header, 1, kRecordHeaderBytes, file);
+    if (headerRead < kRecordHeaderBytes) {
+        std::printf("%s: %zu bytes, shorter than the %zu-byte header\n", options.file, headerRead, kRecordHeaderBytes);
         std::fclose(file);
         return 1;
     }
@@ -269,7 +261,7 @@ int main(int argc, char** argv) {
         return 3;
     }
 
-    const uint64_t size = kHeaderBytes + rows * rowBytes + tailBytes;
+    const uint64_t size = kRecordHeaderBytes + rows * rowBytes + tailBytes;
     if (tailBytes != 0) {
         std::snprintf(text, sizeof text,
                       "size: %" PRIu64 " bytes is not the header and whole rows of %zu bytes (%zu bytes over)",
