@@ -249,7 +249,7 @@ void Application::chooseRecordFile() {
     if (length == 0 || length >= 256) directory[0] = L'\0';
 
     wchar_t file[256] = L"";
-    const std::wstring current = widenCp1251(settings.fileName);
+    const std::wstring current = widenCp1251(recorder.fileName());
     lstrcpynW(file, current.c_str(), 256);
     const std::wstring title = widenCp1251(utf8ToCp1251("Файл для записи").c_str());
 
@@ -263,11 +263,10 @@ void Application::chooseRecordFile() {
     dialog.lpstrTitle = title.c_str();
     dialog.lpstrDefExt = L"dat";
     dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT;
-    if (GetSaveFileNameW(&dialog)) {
-        const std::string chosen = narrowCp1251(file);
-        lstrcpynA(settings.fileName, chosen.c_str(), sizeof settings.fileName);
-    }
-    onRecordFileChosen();
+    std::string chosen;
+    const bool confirmed = GetSaveFileNameW(&dialog) != 0;
+    if (confirmed) chosen = narrowCp1251(file);
+    onRecordFileChosen(confirmed ? chosen.c_str() : nullptr);
 }
 
 // ---- Message boxes ----------------------------------------------------------------

@@ -48,7 +48,7 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
 }
 
 ApplicationCore::ApplicationCore()
-    : engine(settings, viewState, analysis, settings.plotStyle.channelColour), recorder(settings) {
+    : engine(settings, viewState, analysis, settings.plotStyle.channelColour) {
     presetConstructorDefaults(settings);
     analysis.setWorkers(&workers);
     engine.setWorkers(&workers);
@@ -74,6 +74,7 @@ StartupError ApplicationCore::start(StartupServices& services) {
     std::memset(&viewState, 0, sizeof viewState);
     writeDefaultConfig(kConfigFileName);
     loadConfig(settings, kConfigFileName);
+    recorder.setFile(settings.fileName, settings.fileAutoIncrement);
 
     // The driver is loaded only to prove that it is installed.
     ComponentHandle driverHandle;
@@ -201,13 +202,22 @@ void formatSizeText(char (&text)[256], int32_t value) {
 void ApplicationCore::bindDialog(DialogServices* dialog) {
     dialog_ = dialog;
     engine.bind(dialog, dialog ? this : nullptr);
-    recorder.bind(dialog);
 }
 
 bool ApplicationCore::writeBlock(const int16_t* block, int32_t blockLength) {
     const RecordedBlock recorded{engine.channels, engine.channelCount, engine.channelRate, blockLength, block,
                                 engine.voltsPerCount()};
-    return recorder.writeBlock(recorded);
+    if (recorder.writeBlock(recorded)) return true;
+    if (dialog_) dialog_->showError(utf8ToCp1251(recordFailureMessage(recorder.failure())).c_str());
+    return false;
+}
+
+void ApplicationCore::showDiskSpace() {
+    if (!dialog_) return;
+    constexpr uint32_t kBlack = 0;
+    const DiskTexts texts = recorder.diskTexts();
+    dialog_->drawStatusText(IDC_DISK_FREE, texts.freeText, kBlack);
+    dialog_->drawStatusText(IDC_RECORDED, texts.savedText, kBlack);
 }
 
 void ApplicationCore::onRecordButton(int32_t notification) {
@@ -219,8 +229,8 @@ void ApplicationCore::onRecordButton(int32_t notification) {
     engine.refreshBoardParameters();
 }
 
-void ApplicationCore::onRecordFileChosen() {
-    recorder.restartNumbering();
+void ApplicationCore::onRecordFileChosen(const char* chosenPath) {
+    recorder.chooseFile(chosenPath);
     readControls();
     engine.refreshBoardParameters();
 }

@@ -92,12 +92,14 @@ public:
     bool writeBlock(const int16_t* block, int32_t blockLength) override;
     void haltRecording() override { recorder.halt(); }
     void buildRecordName() override { recorder.buildRecordName(); }
-    void showDiskSpace() override { recorder.showDiskSpace(); }
+    // Paints the free-space and recorded-amount texts.
+    void showDiskSpace() override;
     // WM_COMMAND of the Record button; a nonzero notification means the F4
     // accelerator, which toggles the button first.
     void onRecordButton(int32_t notification);
-    // After the file choice dialog closed, confirmed or not.
-    void onRecordFileChosen();
+    // After the file choice dialog closed: the chosen path, or null when it
+    // was cancelled.
+    void onRecordFileChosen(const char* chosenPath);
 
     // Mouse messages over the main plot: the button (1 left, 2 right) and
     // kind (0 press, 3 double-click) of a press, the key state of a move.

@@ -96,12 +96,9 @@ void BM_ReadWindows(benchmark::State& state) {
 
 void BM_WriteBlock(benchmark::State& state) {
     TemporaryFolder folder;
-    Settings settings{};
-    presetDefaults(settings, {0, 0});
     const std::string base = folder.file("Bench");
-    std::snprintf(settings.fileName, sizeof settings.fileName, "%s", base.c_str());
-    settings.fileAutoIncrement = 0;     // one file, replaced each time
-    Recorder recorder(settings);
+    Recorder recorder;
+    recorder.setFile(base.c_str(), 0);  // one file, replaced each time
 
     const RecordedBlock block{windows(), kChannels, 1e6, kBlock, nullptr, 10.0 / 32768.0};
     recorder.setRecording(true);

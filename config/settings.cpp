@@ -151,6 +151,9 @@ void loadConfig(Settings& settings, const char* fileName) {
 
     reader.readString("File", settings.fileName, sizeof settings.fileName, nullptr);
     reader.readInt("FileAutoIncrement", &settings.fileAutoIncrement, 0);
+    // Numbers run 1..999; any value outside 0..999 turns numbering on from 1
+    // (a negative one would count up to 0 and then replace one file).
+    if (settings.fileAutoIncrement < 0 || settings.fileAutoIncrement > 999) settings.fileAutoIncrement = 1;
 }
 
 void boundFftScale(Settings& settings, double fullScaleVolts) {

@@ -30,7 +30,7 @@ struct Settings {
     int32_t sizeArray[kMaxSizes];   // window lengths offered in the Size list: powers of two, 32..2^30
     int32_t sizeCount;          // valid entries of sizeArray
     char fileName[256];         // base name of recorded files
-    int32_t fileAutoIncrement;  // 0: no numbering; else the next file's number
+    int32_t fileAutoIncrement;  // 0: no numbering; else the first file's number, 1..999
     // Colours, font name and size live in the plot style record.
     PlotStyle plotStyle;
 };

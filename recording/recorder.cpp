@@ -6,15 +6,11 @@
 #include <string>
 
 #include "platform/disk_space.h"
-#include "platform/text_cp1251.h"
-#include "resources/resource.h"
 
 namespace {
 
 constexpr char kCannotOpen[] = "Ошибка... \n Не могу открыть файл.";
 constexpr char kCannotWrite[] = "Ошибка... \n Не могу записать в файл.";
-constexpr int32_t kLastFileNumber = 999;
-constexpr uint32_t kBlack = 0;
 
 class PlatformStorage final : public RecordStorage {
 public:
@@ -50,17 +46,45 @@ RecordStorage& platformStorage() {
     return storage;
 }
 
-Recorder::Recorder(Settings& settings, RecordStorage& storage)
-    : settings_(settings),
-      storage_(storage),
+int32_t firstFileNumber(int32_t fileAutoIncrement) {
+    // A negative number would count up to 0 and turn numbering off, and one
+    // near the top of the int32 range would overflow as it advanced.
+    return fileAutoIncrement >= 0 && fileAutoIncrement <= kLastFileNumber ? fileAutoIncrement : 1;
+}
+
+const char* recordFailureMessage(RecordFailure failure) {
+    switch (failure) {
+    case RecordFailure::CannotOpen:
+        return kCannotOpen;
+    case RecordFailure::CannotWrite:
+        return kCannotWrite;
+    case RecordFailure::None:
+        break;
+    }
+    return "";
+}
+
+Recorder::Recorder(RecordStorage& storage)
+    : storage_(storage),
       staging_(new float[static_cast<size_t>(kStagingRows) * kMaxRecordChannels]) {}
 
 Recorder::~Recorder() {
     if (recordFile != kInvalidFile) storage_.close(recordFile);
 }
 
-void Recorder::show(const char* utf8Text) {
-    if (dialog_) dialog_->showError(utf8ToCp1251(utf8Text).c_str());
+bool Recorder::fail(RecordFailure failure) {
+    failure_ = failure;
+    return false;
+}
+
+void Recorder::setFile(const char* fileName, int32_t fileAutoIncrement) {
+    std::snprintf(fileName_, sizeof fileName_, "%s", fileName ? fileName : "");
+    fileNumber_ = firstFileNumber(fileAutoIncrement);
+}
+
+void Recorder::chooseFile(const char* chosenPath) {
+    if (chosenPath) std::snprintf(fileName_, sizeof fileName_, "%s", chosenPath);
+    if (fileNumber_ != 0) fileNumber_ = 1;
 }
 
 void Recorder::setRecording(bool on) {
@@ -75,38 +99,33 @@ void Recorder::halt() {
 }
 
 void Recorder::buildRecordName() {
-    settings_.fileName[sizeof settings_.fileName - 1] = '\0';
-    cutAtDot(settings_.fileName);
+    cutAtDot(fileName_);
     // A name cut here is refused when the extension is joined to it.
-    std::snprintf(recordName, sizeof recordName, "%s%03d", settings_.fileName, settings_.fileAutoIncrement);
-}
-
-void Recorder::restartNumbering() {
-    if (settings_.fileAutoIncrement != 0) settings_.fileAutoIncrement = 1;
+    std::snprintf(recordName_, sizeof recordName_, "%s%03d", fileName_, fileNumber_);
 }
 
 void Recorder::advanceNumber() {
-    if (settings_.fileAutoIncrement == 0) return;
-    if (++settings_.fileAutoIncrement > kLastFileNumber) settings_.fileAutoIncrement = 1;
+    if (fileNumber_ == 0) return;
+    if (++fileNumber_ > kLastFileNumber) fileNumber_ = 1;
 }
 
 // Creates the file of the current number, or of the next free number when
 // that one exists; the number of the file created stays in
-// fileAutoIncrement. Without success the number is left as it was.
+// fileNumber_. Without success the number is left as it was.
 bool Recorder::createNumbered(char (&path)[kMaxRecordPath + 1]) {
     // The name follows the number, also when a file was closed after the
     // name was last built.
     buildRecordName();
-    const int32_t first = settings_.fileAutoIncrement;
+    const int32_t first = fileNumber_;
     for (int32_t tries = 0; tries < kLastFileNumber; ++tries) {
-        if (!joinPath(path, recordName, kRecordExtension)) break;
+        if (!joinPath(path, recordName_, kRecordExtension)) break;
         recordFile = storage_.create(path, false);
         if (recordFile != kInvalidFile) return true;
         if (!storage_.exists(path)) break;
         advanceNumber();
         buildRecordName();
     }
-    settings_.fileAutoIncrement = first;
+    fileNumber_ = first;
     buildRecordName();
     return false;
 }
@@ -114,14 +133,13 @@ bool Recorder::createNumbered(char (&path)[kMaxRecordPath + 1]) {
 bool Recorder::openRecordFile(uint32_t channelCount, double channelRate) {
     char path[kMaxRecordPath + 1];
     bool created;
-    if (settings_.fileAutoIncrement != 0) {
+    if (fileNumber_ != 0) {
         created = createNumbered(path);
     } else {
         // Without numbering the file is the File setting cut at its first ".",
         // replaced when it exists: the user chose that very name.
-        char base[sizeof settings_.fileName];
-        std::memcpy(base, settings_.fileName, sizeof base);
-        base[sizeof base - 1] = '\0';
+        char base[sizeof fileName_];
+        std::memcpy(base, fileName_, sizeof base);
         cutAtDot(base);
         created = joinPath(path, base, kRecordExtension);
         if (created) {
@@ -131,8 +149,7 @@ bool Recorder::openRecordFile(uint32_t channelCount, double channelRate) {
     }
     if (!created) {
         recordFile = kInvalidFile;
-        show(kCannotOpen);
-        return false;
+        return fail(RecordFailure::CannotOpen);
     }
 
     const RecordHeader header = makeRecordHeader(channelCount, channelRate);
@@ -142,8 +159,7 @@ bool Recorder::openRecordFile(uint32_t channelCount, double channelRate) {
         storage_.close(recordFile);
         recordFile = kInvalidFile;
         storage_.remove(path);
-        show(kCannotWrite);
-        return false;
+        return fail(RecordFailure::CannotWrite);
     }
     fileBytes_ = sizeof header;
     return true;
@@ -161,13 +177,13 @@ bool Recorder::flushStaging(int32_t rows, int32_t channelCount) {
     const uint64_t rowsInFile = (fileBytes_ - kRecordHeaderBytes) / rowBytes;
     const uint64_t whole = kRecordHeaderBytes + rowsInFile * rowBytes;
     if (whole != fileBytes_ && storage_.truncate(recordFile, whole)) fileBytes_ = whole;
-    show(kCannotWrite);
-    return false;
+    return fail(RecordFailure::CannotWrite);
 }
 
 bool Recorder::writeBlock(const RecordedBlock& block) {
     const int32_t count = std::clamp(block.channelCount, 1, kMaxRecordChannels);
     const int32_t rows = block.blockLength;
+    failure_ = RecordFailure::None;
     if (rows <= 0 || !block.channels) return true;
     if (recordFile == kInvalidFile && !openRecordFile(static_cast<uint32_t>(count), block.channelRate)) {
         return false;
@@ -247,10 +263,8 @@ void Recorder::formatDiskTexts(uint64_t freeBytes, int64_t samplesWritten, char 
     std::snprintf(savedText, sizeof savedText, "Save: %s", text);
 }
 
-void Recorder::showDiskSpace() {
-    if (!dialog_) return;
-    char freeText[64], savedText[64];
-    formatDiskTexts(storage_.freeBytes(), samplesWritten, freeText, savedText);
-    dialog_->drawStatusText(IDC_DISK_FREE, freeText, kBlack);
-    dialog_->drawStatusText(IDC_RECORDED, savedText, kBlack);
+DiskTexts Recorder::diskTexts() {
+    DiskTexts texts;
+    formatDiskTexts(storage_.freeBytes(), samplesWritten, texts.freeText, texts.savedText);
+    return texts;
 }

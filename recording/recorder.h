@@ -17,8 +17,6 @@
 #include <memory>
 
 #include "analysis/signal_metrics.h"
-#include "config/settings.h"
-#include "platform/dialog_services.h"
 #include "platform/file_io.h"
 #include "recording/record_format.h"
 
@@ -49,6 +47,28 @@ inline constexpr int32_t kMaxRecordChannels = 32;
 // Longest path of a data file, in characters (the Windows limit less its
 // terminator).
 inline constexpr size_t kMaxRecordPath = 259;
+// Characters of the File setting, terminator included.
+inline constexpr size_t kRecordFileNameBytes = 256;
+inline constexpr int32_t kLastFileNumber = 999;
+
+// The number of the first file for a FileAutoIncrement value: 0 (no
+// numbering) and 1..999 as given; any other value counts as 1, numbering on.
+int32_t firstFileNumber(int32_t fileAutoIncrement);
+
+// Why a block was not recorded; the caller shows the message.
+enum class RecordFailure {
+    None,
+    CannotOpen,     // "Ошибка... \n Не могу открыть файл."
+    CannotWrite,    // "Ошибка... \n Не могу записать в файл."
+};
+// The message of a failure, UTF-8; empty for None.
+const char* recordFailureMessage(RecordFailure failure);
+
+// The two texts of the "Disk free space" group.
+struct DiskTexts {
+    char freeText[64];      // "Free bytes: %4.1f Mb"
+    char savedText[64];     // "Save: %s"
+};
 
 // One block as the recorder takes it, after it was appended to the windows.
 struct RecordedBlock {
@@ -62,15 +82,26 @@ struct RecordedBlock {
 
 class Recorder {
 public:
-    // The recorder changes the settings' fileName (cut at its first ".") and
-    // fileAutoIncrement (the number of the next file).
-    explicit Recorder(Settings& settings, RecordStorage& storage = platformStorage());
+    // The recorder owns the base name of its files and the number of the
+    // next one; until setFile both are empty (no name, no numbering).
+    explicit Recorder(RecordStorage& storage = platformStorage());
     ~Recorder();
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
 
-    // Messages and the status texts go to this dialog; null: none shown.
-    void bind(DialogServices* dialog) { dialog_ = dialog; }
+    // The File and FileAutoIncrement settings (see firstFileNumber).
+    void setFile(const char* fileName, int32_t fileAutoIncrement);
+    // The file choice, confirmed (the chosen path) or cancelled (null): the
+    // path becomes the base name; numbering, when on, begins again at 1.
+    void chooseFile(const char* chosenPath);
+    // The base name: the File setting or the chosen path, cut at its first
+    // "." once a record name was built.
+    const char* fileName() const { return fileName_; }
+    // The number of the next file; 0 when files are not numbered.
+    int32_t fileNumber() const { return fileNumber_; }
+    const char* recordName() const { return recordName_; }
+    // Why the latest writeBlock failed; None after a success.
+    RecordFailure failure() const { return failure_; }
 
     bool isRecording() const { return recording; }
     // The Record button: down arms (nothing written yet, no file yet), up
@@ -79,25 +110,23 @@ public:
     // A halt of the acquisition: the file closed, recording off.
     void halt();
 
-    // recordName := fileName (cut in place at its first ".") with
-    // fileAutoIncrement as "%03d".
+    // recordName := fileName (cut in place at its first ".") with the file
+    // number as "%03d".
     void buildRecordName();
-    // After a file choice: numbering, when on, begins again at 1.
-    void restartNumbering();
 
     // Appends the block's rows, creating the file first when none is open.
     // The rows are the B oldest values of each window (the window then holds
     // each sample until it is about to leave); a block longer than its
     // window is written from its codes, so no sample is lost. A channel
-    // without a window writes zeros. False, after its message, when the file
-    // cannot be created or written.
+    // without a window writes zeros. False when the file cannot be created or
+    // written; failure() then says which.
     bool writeBlock(const RecordedBlock& block);
     // Closes an open file and advances the file number (999 -> 1);
     // samplesWritten := 0 in any case.
     void closeRecordFile();
 
-    // Paints the free-space and recorded-amount texts.
-    void showDiskSpace();
+    // The free-space and recorded-amount texts, now.
+    DiskTexts diskTexts();
     // "Free bytes: %4.1f Mb" and "Save: %s", the amount in Kb up to 1024 Kb
     // of samplesWritten / 512, then in Mb.
     static void formatDiskTexts(uint64_t freeBytes, int64_t samplesWritten, char (&freeText)[64],
@@ -106,18 +135,19 @@ public:
     bool recording = false;
     FileHandle recordFile = kInvalidFile;
     int64_t samplesWritten = 0;                 // values written into the current file
-    char recordName[kMaxRecordPath + 1] = "";   // next file without extension; empty: none built
 
 private:
     bool openRecordFile(uint32_t channelCount, double channelRate);
     bool createNumbered(char (&path)[kMaxRecordPath + 1]);
     bool flushStaging(int32_t rows, int32_t channelCount);
     void advanceNumber();
-    void show(const char* utf8Text);
+    bool fail(RecordFailure failure);
 
-    Settings& settings_;
     RecordStorage& storage_;
-    DialogServices* dialog_ = nullptr;
+    char fileName_[kRecordFileNameBytes] = "";
+    int32_t fileNumber_ = 0;
+    char recordName_[kMaxRecordPath + 1] = "";  // next file without extension; empty: none built
+    RecordFailure failure_ = RecordFailure::None;
     uint64_t fileBytes_ = 0;                    // bytes in the open file
     // Up to kStagingRows rows of up to kMaxRecordChannels values, allocated
     // once with the recorder.

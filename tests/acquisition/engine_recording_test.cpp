@@ -56,9 +56,7 @@ const FullDiskCase kFullDiskCases[] = {
 class FullDiskTest : public EngineTest, public ::testing::WithParamInterface<FullDiskCase> {
 protected:
     FullDiskTest() {
-        std::strcpy(settings.fileName, "rec");
-        settings.fileAutoIncrement = 1;
-        recorder.bind(&dialog);
+        recorder.setFile("rec", 1);
         engine->bind(&dialog, &recording);
         setBoard(kChannels, kChannels * 30000.0);
         view.sizeIndex = 2;
@@ -83,7 +81,7 @@ protected:
     // Declared in this order: the recorder closes an open file into the disk
     // when it goes.
     FakeStorage disk;
-    Recorder recorder{settings, disk};
+    Recorder recorder{disk};
     RecordingClient recording{*engine, recorder, dialog, dialog.log};
     int64_t streamPosition = 0;
 };
@@ -135,10 +133,10 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
             << "a partial row of " << (kept.size() - kHeader) % kRowBytes << " bytes";
         EXPECT_EQ(kept.substr(0, kHeader), headerBytes(kChannels, 30000.0));
         expectStreamRows(kept, 0);
-        EXPECT_EQ(settings.fileAutoIncrement, 2);
+        EXPECT_EQ(recorder.fileNumber(), 2);
     } else {
         EXPECT_TRUE(disk.files.empty());
-        EXPECT_EQ(settings.fileAutoIncrement, 1);
+        EXPECT_EQ(recorder.fileNumber(), 1);
     }
 
     // The program goes on: with room again a new start runs and records the

@@ -237,14 +237,12 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     settings.displayTime = 20;
     settings.displayBlocks = 10;
     settings.maxUsedMemory = 1024;      // the least limit: 1000 blocks
-    std::strcpy(settings.fileName, "slow");
-    settings.fileAutoIncrement = 1;
     SteadyClock realTime;
     build("Channels = 1\nRate = 1000000\n", &realTime);
     FakeStorage disk;
     disk.writeDelay = milliseconds(50);
-    Recorder recorder(settings, disk);
-    recorder.bind(&dialog);
+    Recorder recorder(disk);
+    recorder.setFile("slow", 1);
     RecordingClient recording(*engine, recorder, dialog, dialog.log);
     engine->bind(&dialog, &recording);
 

@@ -10,6 +10,7 @@
 
 #include "acquisition/engine.h"
 #include "platform/dialog_services.h"
+#include "platform/text_cp1251.h"
 #include "recording/recorder.h"
 #include "resources/resource.h"
 
@@ -26,7 +27,9 @@ public:
         log.push_back("writeBlock " + std::to_string(blockLength));
         const RecordedBlock recorded{engine_.channels, engine_.channelCount, engine_.channelRate,
                                      blockLength, block, engine_.voltsPerCount()};
-        return recorder_.writeBlock(recorded);
+        if (recorder_.writeBlock(recorded)) return true;
+        dialog_.showError(utf8ToCp1251(recordFailureMessage(recorder_.failure())).c_str());
+        return false;
     }
     void haltRecording() override {
         log.push_back("haltRecording");
@@ -35,7 +38,7 @@ public:
     void buildRecordName() override { recorder_.buildRecordName(); }
     void showDiskSpace() override {
         log.push_back("showDiskSpace");
-        recorder_.showDiskSpace();
+        recorder_.diskTexts();
     }
 
     // A click on the Record button (a push-like check box), which leaves it

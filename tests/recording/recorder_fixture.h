@@ -10,11 +10,9 @@
 #include <vector>
 
 #include "analysis/signal_metrics.h"
-#include "config/settings.h"
 #include "platform/text_cp1251.h"
 #include "recording/record_format.h"
 #include "recording/recorder.h"
-#include "tests/support/fake_dialog.h"
 #include "tests/support/fake_storage.h"
 
 inline constexpr double kChannelRate = 25000.0;
@@ -96,14 +94,21 @@ inline std::string headerBytes(uint32_t channels, double rate) {
     return std::string(reinterpret_cast<const char*>(&header), sizeof header);
 }
 
-// A recorder with what it reads and reports to: the channel windows, a fake
-// dialog and, unless the platform's files are asked for, an in-memory disk.
+// A recorder with what it reads: the channel windows and, unless the
+// platform's files are asked for, an in-memory disk. Its files are "rec"
+// numbered from 001.
 struct RecorderBench {
     explicit RecorderBench(bool platformFiles = false)
-        : recorder(settings, platformFiles ? platformStorage() : static_cast<RecordStorage&>(disk)) {
-        std::strcpy(settings.fileName, "rec");
-        settings.fileAutoIncrement = 1;
-        recorder.bind(&dialog);
+        : recorder(platformFiles ? platformStorage() : static_cast<RecordStorage&>(disk)) {
+        recorder.setFile("rec", 1);
+    }
+
+    // A block written as the program writes it: a failure's message is
+    // shown (kept in `errors`, code page 1251).
+    bool write(const RecordedBlock& recorded) {
+        if (recorder.writeBlock(recorded)) return true;
+        errors.push_back(utf8ToCp1251(recordFailureMessage(recorder.failure())));
+        return false;
     }
 
     // Channels 0..count-1 get windows of n samples holding windowValue.
@@ -123,14 +128,13 @@ struct RecorderBench {
         const std::vector<int16_t> codes = streamBlock(streamPosition, length, count);
         streamPosition += length;
         slideWindows(channels, count, codes, length);
-        return recorder.writeBlock(block(count, length, codes.data()));
+        return write(block(count, length, codes.data()));
     }
 
     // Members in this order: the recorder closes an open file into the disk
     // when it goes, so the disk goes after it.
     FakeStorage disk;
-    Settings settings{};
-    FakeDialog dialog;
+    std::vector<std::string> errors;
     ChannelRecord channels[kMaxRecordChannels];
     Recorder recorder;
     int64_t streamPosition = 0;

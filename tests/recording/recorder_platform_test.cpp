@@ -6,6 +6,7 @@
 #include <iterator>
 #include <string>
 
+#include "config/settings.h"
 #include "tests/recording/recorder_fixture.h"
 #include "tests/support/test_files.h"
 
@@ -53,8 +54,8 @@ TEST_F(RecorderOnDisk, ARecordingReadsBackFromTheDisk) {
     for (int i = 0; i < blocks; ++i) ASSERT_TRUE(b.recordStreamBlock(channels, blockLength));
     EXPECT_EQ(b.recorder.samplesWritten, int64_t(blocks) * blockLength * channels);
     b.recorder.halt();
-    EXPECT_TRUE(b.dialog.errors.empty());
-    EXPECT_EQ(b.settings.fileAutoIncrement, 3);
+    EXPECT_TRUE(b.errors.empty());
+    EXPECT_EQ(b.recorder.fileNumber(), 3);
 
     EXPECT_EQ(readBytes("rec001.MRF"), "keep");
     const std::string bytes = readBytes("rec002.MRF");
@@ -71,6 +72,46 @@ TEST_F(RecorderOnDisk, ARecordingReadsBackFromTheDisk) {
         const int64_t k = row - (n - blockLength);
         return k < 0 ? 0.0f : static_cast<float>(streamVolts(streamCode(k, c), gains[c]));
     });
+}
+
+// FileAutoIncrement as Quorvel.cfg gives it and the recorder numbers the
+// files: a value outside 0..999 turns numbering on from 001 (a negative one
+// counted up to 0 and then replaced one file; the int32 limit overflowed).
+TEST_F(RecorderOnDisk, TheConfiguredFileNumberNamesTheFiles) {
+    struct Case {
+        const char* value;
+        std::vector<std::string> files;     // of three recordings, in order
+    };
+    const Case cases[] = {
+        {"1", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+        {"998", {"RUN998.MRF", "RUN999.MRF", "RUN001.MRF"}},
+        {"0", {"RUN.MRF", "RUN.MRF", "RUN.MRF"}},
+        {"-2", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+        {"-1", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+        {"1000", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+        {"2147483647", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+        {"-2147483648", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        writeBytes("Quorvel.cfg", std::string("File = RUN.dat\r\nFileAutoIncrement = ") + c.value + "\r\n");
+        Settings settings{};
+        presetConstructorDefaults(settings);
+        presetDefaults(settings, SystemColours{0, 0});
+        loadConfig(settings, "Quorvel.cfg");
+
+        RecorderBench b;
+        b.recorder.setFile(settings.fileName, settings.fileAutoIncrement);
+        b.fillWindows(1, 256);
+        for (const std::string& file : c.files) {
+            b.recorder.buildRecordName();
+            b.recorder.setRecording(true);
+            ASSERT_TRUE(b.write(b.block(1, 256)));
+            b.recorder.setRecording(false);
+            EXPECT_EQ(b.disk.creations.back().path, file);
+        }
+        EXPECT_TRUE(b.errors.empty());
+    }
 }
 
 }  // namespace

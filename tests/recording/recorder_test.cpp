@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "resources/resource.h"
 #include "tests/recording/recorder_fixture.h"
 
 namespace {
@@ -42,7 +41,7 @@ TEST(RecorderRows, BlocksAreWrittenInRunsOfAtMost1024Rows) {
         SCOPED_TRACE(c.name);
         RecorderBench b;
         b.fillWindows(c.channels, c.windowLength);
-        ASSERT_TRUE(b.recorder.writeBlock(b.block(c.channels, c.blockLength)));
+        ASSERT_TRUE(b.write(b.block(c.channels, c.blockLength)));
 
         std::vector<size_t> want{kRecordHeaderBytes};
         for (size_t rows : c.runs) want.push_back(rows * c.channels * sizeof(float));
@@ -57,7 +56,7 @@ TEST(RecorderRows, BlocksAreWrittenInRunsOfAtMost1024Rows) {
             return static_cast<float>(windowValue(ch, static_cast<int32_t>(row)));
         });
         EXPECT_EQ(b.recorder.samplesWritten, int64_t(c.blockLength) * c.channels);
-        EXPECT_TRUE(b.dialog.errors.empty());
+        EXPECT_TRUE(b.errors.empty());
     }
 }
 
@@ -161,8 +160,8 @@ TEST(RecorderFailures, AWriteThatFallsShortLeavesWholeRows) {
         b.disk.shortWritesSucceed = c.shortWriteSucceeds;
         b.recorder.setRecording(true);
 
-        EXPECT_FALSE(b.recorder.writeBlock(b.block(channels, 4096)));
-        EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotWriteText()});
+        EXPECT_FALSE(b.write(b.block(channels, 4096)));
+        EXPECT_EQ(b.errors, std::vector<std::string>{cannotWriteText()});
         EXPECT_EQ(b.disk.writeLengths.size(), 1 + c.writes);
 
         const std::string bytes = b.disk.bytesOf("rec001.MRF");
@@ -172,12 +171,12 @@ TEST(RecorderFailures, AWriteThatFallsShortLeavesWholeRows) {
             return static_cast<float>(windowValue(ch, static_cast<int32_t>(row)));
         });
 
-        EXPECT_EQ(b.settings.fileAutoIncrement, 1);
+        EXPECT_EQ(b.recorder.fileNumber(), 1);
         b.recorder.halt();
         EXPECT_FALSE(b.recorder.isRecording());
         EXPECT_EQ(b.recorder.recordFile, kInvalidFile);
         EXPECT_TRUE(b.disk.open.empty());
-        EXPECT_EQ(b.settings.fileAutoIncrement, 2);
+        EXPECT_EQ(b.recorder.fileNumber(), 2);
         EXPECT_EQ(b.disk.bytesOf("rec001.MRF").size(), bytes.size());
         EXPECT_EQ(b.disk.misuses, 0);
     }
@@ -188,25 +187,25 @@ TEST(RecorderFailures, AWriteThatFallsShortLeavesWholeRows) {
 TEST(RecorderFailures, AFileThatCannotBeCreatedKeepsTheNumber) {
     RecorderBench b;
     b.fillWindows(2, 256);
-    b.settings.fileAutoIncrement = 7;
+    b.recorder.setFile("rec", 7);
     b.recorder.buildRecordName();
     b.disk.refusedPaths.insert("rec007.MRF");
     b.recorder.setRecording(true);
 
-    EXPECT_FALSE(b.recorder.writeBlock(b.block(2, 256)));
-    EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotOpenText()});
+    EXPECT_FALSE(b.write(b.block(2, 256)));
+    EXPECT_EQ(b.errors, std::vector<std::string>{cannotOpenText()});
     EXPECT_EQ(b.recorder.recordFile, kInvalidFile);
     EXPECT_TRUE(b.disk.files.empty());
     ASSERT_EQ(b.disk.creations.size(), 1u);     // no other number is tried
-    EXPECT_EQ(b.settings.fileAutoIncrement, 7);
-    EXPECT_STREQ(b.recorder.recordName, "rec007");
+    EXPECT_EQ(b.recorder.fileNumber(), 7);
+    EXPECT_STREQ(b.recorder.recordName(), "rec007");
 
     b.recorder.halt();
-    EXPECT_EQ(b.settings.fileAutoIncrement, 7);
+    EXPECT_EQ(b.recorder.fileNumber(), 7);
 
     b.disk.refusedPaths.clear();
     b.recorder.setRecording(true);
-    EXPECT_TRUE(b.recorder.writeBlock(b.block(2, 256)));
+    EXPECT_TRUE(b.write(b.block(2, 256)));
     EXPECT_EQ(b.disk.bytesOf("rec007.MRF").size(), kRecordHeaderBytes + 256 * 2 * sizeof(float));
 }
 
@@ -214,17 +213,17 @@ TEST(RecorderFailures, AFileThatCannotBeCreatedKeepsTheNumber) {
 TEST(RecorderFailures, ARefusalAfterSkippedNumbersKeepsTheNumber) {
     RecorderBench b;
     b.fillWindows(1, 256);
-    b.settings.fileAutoIncrement = 7;
+    b.recorder.setFile("rec", 7);
     b.disk.files["rec007.MRF"] = "old";
     b.disk.files["rec008.MRF"] = "old";
     b.disk.refusedPaths.insert("rec009.MRF");
     b.recorder.setRecording(true);
 
-    EXPECT_FALSE(b.recorder.writeBlock(b.block(1, 256)));
-    EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotOpenText()});
+    EXPECT_FALSE(b.write(b.block(1, 256)));
+    EXPECT_EQ(b.errors, std::vector<std::string>{cannotOpenText()});
     EXPECT_EQ(b.disk.creations.size(), 3u);
-    EXPECT_EQ(b.settings.fileAutoIncrement, 7);
-    EXPECT_STREQ(b.recorder.recordName, "rec007");
+    EXPECT_EQ(b.recorder.fileNumber(), 7);
+    EXPECT_STREQ(b.recorder.recordName(), "rec007");
     EXPECT_EQ(b.disk.files.size(), 2u);
 }
 
@@ -249,23 +248,23 @@ TEST(RecorderFailures, AFailedHeaderLeavesNoFile) {
         b.disk.shortWritesSucceed = c.shortWriteSucceeds;
         b.recorder.setRecording(true);
 
-        EXPECT_FALSE(b.recorder.writeBlock(b.block(2, 256)));
-        EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotWriteText()});
+        EXPECT_FALSE(b.write(b.block(2, 256)));
+        EXPECT_EQ(b.errors, std::vector<std::string>{cannotWriteText()});
         EXPECT_EQ(b.recorder.recordFile, kInvalidFile);
         EXPECT_TRUE(b.disk.files.empty());
         EXPECT_TRUE(b.disk.open.empty());
         EXPECT_EQ(b.disk.writeLengths, std::vector<size_t>{kRecordHeaderBytes});
-        EXPECT_EQ(b.settings.fileAutoIncrement, 1);
-        EXPECT_STREQ(b.recorder.recordName, "rec001");
+        EXPECT_EQ(b.recorder.fileNumber(), 1);
+        EXPECT_STREQ(b.recorder.recordName(), "rec001");
         EXPECT_EQ(b.disk.misuses, 0);
 
         b.disk.diskRoom = UINT64_MAX;
-        EXPECT_TRUE(b.recorder.writeBlock(b.block(2, 256)));
+        EXPECT_TRUE(b.write(b.block(2, 256)));
         const std::string bytes = b.disk.bytesOf("rec001.MRF");
         EXPECT_EQ(bytes.size(), kRecordHeaderBytes + 256 * 2 * sizeof(float));
         EXPECT_EQ(bytes.substr(0, kRecordHeaderBytes), headerBytes(2, kChannelRate));
         b.recorder.halt();
-        EXPECT_EQ(b.settings.fileAutoIncrement, 2);
+        EXPECT_EQ(b.recorder.fileNumber(), 2);
     }
 }
 
@@ -291,13 +290,12 @@ TEST(RecorderNames, NameIsTheFileSettingUpToItsFirstDotAndTheNumber) {
         SCOPED_TRACE(c.name);
         RecorderBench b;
         b.fillWindows(1, 256);
-        std::strcpy(b.settings.fileName, c.file);
-        b.settings.fileAutoIncrement = c.number;
+        b.recorder.setFile(c.file, c.number);
         b.recorder.buildRecordName();
-        EXPECT_STREQ(b.recorder.recordName, c.recordName);
-        EXPECT_STREQ(b.settings.fileName, c.fileAfter);
+        EXPECT_STREQ(b.recorder.recordName(), c.recordName);
+        EXPECT_STREQ(b.recorder.fileName(), c.fileAfter);
 
-        ASSERT_TRUE(b.recorder.writeBlock(b.block(1, 256)));
+        ASSERT_TRUE(b.write(b.block(1, 256)));
         ASSERT_EQ(b.disk.creations.size(), 1u);
         EXPECT_EQ(b.disk.creations[0].path, std::string(c.recordName) + ".MRF");
         EXPECT_FALSE(b.disk.creations[0].replace);
@@ -324,26 +322,26 @@ TEST(RecorderNames, ClosingAWrittenFileAdvancesTheNumber) {
         SCOPED_TRACE(c.name);
         RecorderBench b;
         b.fillWindows(1, 256);
-        b.settings.fileAutoIncrement = c.number;
+        b.recorder.setFile("rec", c.number);
         b.recorder.buildRecordName();
         b.recorder.setRecording(true);
         EXPECT_TRUE(b.recorder.isRecording());
         if (c.writeABlock) {
-            ASSERT_TRUE(b.recorder.writeBlock(b.block(1, 256)));
+            ASSERT_TRUE(b.write(b.block(1, 256)));
         }
         b.recorder.setRecording(false);
 
         EXPECT_FALSE(b.recorder.isRecording());
         EXPECT_EQ(b.recorder.samplesWritten, 0);
-        EXPECT_EQ(b.settings.fileAutoIncrement, c.after);
+        EXPECT_EQ(b.recorder.fileNumber(), c.after);
         EXPECT_EQ(b.disk.creations.size(), c.writeABlock ? 1u : 0u);
         EXPECT_TRUE(b.disk.open.empty());
 
         // The next recording takes the new number, the name not rebuilt since.
         b.recorder.setRecording(true);
-        ASSERT_TRUE(b.recorder.writeBlock(b.block(1, 256)));
+        ASSERT_TRUE(b.write(b.block(1, 256)));
         EXPECT_EQ(b.disk.creations.back().path, std::string(c.nextName) + ".MRF");
-        EXPECT_STREQ(b.recorder.recordName, c.nextName);
+        EXPECT_STREQ(b.recorder.recordName(), c.nextName);
         b.recorder.halt();
     }
 
@@ -352,18 +350,23 @@ TEST(RecorderNames, ClosingAWrittenFileAdvancesTheNumber) {
     b.recorder.setRecording(true);
     b.recorder.halt();
     b.recorder.closeRecordFile();
-    EXPECT_EQ(b.settings.fileAutoIncrement, 1);
+    EXPECT_EQ(b.recorder.fileNumber(), 1);
     EXPECT_TRUE(b.disk.creations.empty());
 }
 
-TEST(RecorderNames, RestartNumberingBeginsAt1OnlyWhenNumbering) {
+// A file choice, confirmed or cancelled, restarts the numbering at 1 when
+// it is on; a confirmed one also takes the chosen path as the base name.
+TEST(RecorderNames, AFileChoiceRestartsTheNumbering) {
     const std::pair<int32_t, int32_t> cases[] = {{57, 1}, {999, 1}, {1, 1}, {0, 0}};
     for (const auto& [number, after] : cases) {
-        SCOPED_TRACE(number);
-        RecorderBench b;
-        b.settings.fileAutoIncrement = number;
-        b.recorder.restartNumbering();
-        EXPECT_EQ(b.settings.fileAutoIncrement, after);
+        for (const char* chosen : {static_cast<const char*>(nullptr), "D:\\run.dat"}) {
+            SCOPED_TRACE(std::to_string(number) + (chosen ? " confirmed" : " cancelled"));
+            RecorderBench b;
+            b.recorder.setFile("rec", number);
+            b.recorder.chooseFile(chosen);
+            EXPECT_EQ(b.recorder.fileNumber(), after);
+            EXPECT_STREQ(b.recorder.fileName(), chosen ? chosen : "rec");
+        }
     }
 }
 
@@ -387,13 +390,13 @@ TEST(RecorderNames, ExistingFilesAreSkipped) {
         RecorderBench b;
         b.fillWindows(1, 256);
         for (int n : c.existing) b.disk.files[numbered("rec", n)] = "old";
-        b.settings.fileAutoIncrement = c.number;
+        b.recorder.setFile("rec", c.number);
         b.recorder.buildRecordName();
 
-        ASSERT_TRUE(b.recorder.writeBlock(b.block(1, 256)));
-        EXPECT_TRUE(b.dialog.errors.empty());
-        EXPECT_EQ(b.settings.fileAutoIncrement, c.taken);
-        EXPECT_EQ(b.recorder.recordName, numbered("rec", c.taken).substr(0, 6));
+        ASSERT_TRUE(b.write(b.block(1, 256)));
+        EXPECT_TRUE(b.errors.empty());
+        EXPECT_EQ(b.recorder.fileNumber(), c.taken);
+        EXPECT_EQ(b.recorder.recordName(), numbered("rec", c.taken).substr(0, 6));
         EXPECT_EQ(b.disk.bytesOf(numbered("rec", c.taken)).size(), kRecordHeaderBytes + 256 * sizeof(float));
         for (int n : c.existing) {
             EXPECT_EQ(b.disk.bytesOf(numbered("rec", n)), "old") << n;
@@ -401,7 +404,7 @@ TEST(RecorderNames, ExistingFilesAreSkipped) {
         for (const FakeStorage::Creation& creation : b.disk.creations) EXPECT_FALSE(creation.replace);
 
         b.recorder.halt();
-        EXPECT_EQ(b.settings.fileAutoIncrement, c.taken == 999 ? 1 : c.taken + 1);
+        EXPECT_EQ(b.recorder.fileNumber(), c.taken == 999 ? 1 : c.taken + 1);
     }
 }
 
@@ -409,21 +412,21 @@ TEST(RecorderNames, EveryNumberTakenRefusesToRecord) {
     RecorderBench b;
     b.fillWindows(1, 256);
     for (int n = 1; n <= 999; ++n) b.disk.files[numbered("rec", n)] = "old";
-    b.settings.fileAutoIncrement = 5;
+    b.recorder.setFile("rec", 5);
     b.recorder.buildRecordName();
     b.recorder.setRecording(true);
 
-    EXPECT_FALSE(b.recorder.writeBlock(b.block(1, 256)));
-    EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotOpenText()});
+    EXPECT_FALSE(b.write(b.block(1, 256)));
+    EXPECT_EQ(b.errors, std::vector<std::string>{cannotOpenText()});
     EXPECT_EQ(b.recorder.recordFile, kInvalidFile);
-    EXPECT_EQ(b.settings.fileAutoIncrement, 5);
-    EXPECT_STREQ(b.recorder.recordName, "rec005");
+    EXPECT_EQ(b.recorder.fileNumber(), 5);
+    EXPECT_STREQ(b.recorder.recordName(), "rec005");
     EXPECT_EQ(b.disk.files.size(), 999u);
     for (const auto& file : b.disk.files) {
         if (file.second != "old") ADD_FAILURE() << file.first << " was changed";
     }
     b.recorder.halt();
-    EXPECT_EQ(b.settings.fileAutoIncrement, 5);
+    EXPECT_EQ(b.recorder.fileNumber(), 5);
 }
 
 // Without numbering the file is the File setting cut at its first dot with
@@ -431,17 +434,16 @@ TEST(RecorderNames, EveryNumberTakenRefusesToRecord) {
 TEST(RecorderNames, WithoutNumberingTheFileIsReplaced) {
     RecorderBench b;
     b.fillWindows(1, 256);
-    std::strcpy(b.settings.fileName, "C:\\data\\run.dat");
-    b.settings.fileAutoIncrement = 0;
+    b.recorder.setFile("C:\\data\\run.dat", 0);
     b.disk.files["C:\\data\\run.MRF"] = "old";
 
     for (int recording = 0; recording < 2; ++recording) {
         SCOPED_TRACE(recording);
         b.recorder.setRecording(true);
-        ASSERT_TRUE(b.recorder.writeBlock(b.block(1, 256)));
+        ASSERT_TRUE(b.write(b.block(1, 256)));
         b.recorder.setRecording(false);
         EXPECT_EQ(b.disk.bytesOf("C:\\data\\run.MRF").size(), kRecordHeaderBytes + 256 * sizeof(float));
-        EXPECT_EQ(b.settings.fileAutoIncrement, 0);
+        EXPECT_EQ(b.recorder.fileNumber(), 0);
     }
     ASSERT_EQ(b.disk.creations.size(), 2u);
     for (const FakeStorage::Creation& creation : b.disk.creations) {
@@ -449,7 +451,7 @@ TEST(RecorderNames, WithoutNumberingTheFileIsReplaced) {
         EXPECT_TRUE(creation.replace);
     }
     EXPECT_EQ(b.disk.files.size(), 1u);
-    EXPECT_TRUE(b.dialog.errors.empty());
+    EXPECT_TRUE(b.errors.empty());
 }
 
 // A path is at most 259 characters; a longer one is refused with the open
@@ -459,40 +461,37 @@ TEST(RecorderNames, OverLongNamesAreRefused) {
         const char* name;
         std::string file;
         int32_t number;
-        bool terminated;        // false: fileName filled to its last byte
         std::string created;    // empty: refused
     };
     const std::string a252(252, 'a'), a253(253, 'a'), a255(255, 'a');
     const Case cases[] = {
-        {"numbered, 252 characters: a path of 259", a252, 1, true, a252 + "001.MRF"},
-        {"numbered, 253 characters: a path of 260", a253, 1, true, ""},
-        {"numbered, 255 characters", a255, 1, true, ""},
-        {"numbered, long but cut at a dot", "abcde." + std::string(249, 'b'), 1, true, "abcde001.MRF"},
-        {"unnumbered, 255 characters: a path of 259", a255, 0, true, a255 + ".MRF"},
-        {"unnumbered, 256 characters without terminator", std::string(256, 'a'), 0, false, a255 + ".MRF"},
+        {"numbered, 252 characters: a path of 259", a252, 1, a252 + "001.MRF"},
+        {"numbered, 253 characters: a path of 260", a253, 1, ""},
+        {"numbered, 255 characters", a255, 1, ""},
+        {"numbered, long but cut at a dot", "abcde." + std::string(249, 'b'), 1, "abcde001.MRF"},
+        {"unnumbered, 255 characters: a path of 259", a255, 0, a255 + ".MRF"},
+        {"unnumbered, 256 characters: cut to 255", std::string(256, 'a'), 0, a255 + ".MRF"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         RecorderBench b;
         b.fillWindows(1, 256);
-        std::memcpy(b.settings.fileName, c.file.data(), c.file.size());
-        if (c.terminated) b.settings.fileName[c.file.size()] = '\0';
-        b.settings.fileAutoIncrement = c.number;
+        b.recorder.setFile(c.file.c_str(), c.number);
         if (c.number != 0) {
             b.recorder.buildRecordName();
-            EXPECT_LE(std::strlen(b.recorder.recordName), kMaxRecordPath);
+            EXPECT_LE(std::strlen(b.recorder.recordName()), kMaxRecordPath);
         }
         b.recorder.setRecording(true);
 
-        const bool written = b.recorder.writeBlock(b.block(1, 256));
+        const bool written = b.write(b.block(1, 256));
         if (c.created.empty()) {
             EXPECT_FALSE(written);
-            EXPECT_EQ(b.dialog.errors, std::vector<std::string>{cannotOpenText()});
+            EXPECT_EQ(b.errors, std::vector<std::string>{cannotOpenText()});
             EXPECT_TRUE(b.disk.creations.empty());
-            EXPECT_EQ(b.settings.fileAutoIncrement, c.number);
+            EXPECT_EQ(b.recorder.fileNumber(), c.number);
         } else {
             EXPECT_TRUE(written);
-            EXPECT_TRUE(b.dialog.errors.empty());
+            EXPECT_TRUE(b.errors.empty());
             ASSERT_EQ(b.disk.creations.size(), 1u);
             EXPECT_EQ(b.disk.creations[0].path, c.created);
             EXPECT_LE(c.created.size(), kMaxRecordPath);
@@ -527,34 +526,21 @@ TEST(RecorderDiskTexts, FreeSpaceAndRecordedAmount) {
     }
 }
 
-// The dialog that also keeps the colour each status text was painted in.
-class ColourDialog : public FakeDialog {
-public:
-    void drawStatusText(int32_t control, const char* text, uint32_t colour) override {
-        FakeDialog::drawStatusText(control, text, colour);
-        colours[control] = colour;
-    }
-    std::map<int32_t, uint32_t> colours;
-};
-
-TEST(RecorderDiskTexts, ShowDiskSpacePaintsBothControlsInBlack) {
+TEST(RecorderDiskTexts, TheTextsFollowTheDiskAndTheCurrentFile) {
     RecorderBench b;
-    ColourDialog dialog;
-    b.recorder.bind(&dialog);
     b.disk.freeSpace = uint64_t(10) << 30;
     b.fillWindows(2, 256);
-    ASSERT_TRUE(b.recorder.writeBlock(b.block(2, 256)));
-    ASSERT_TRUE(b.recorder.writeBlock(b.block(2, 256)));   // 1024 values
+    ASSERT_TRUE(b.write(b.block(2, 256)));
+    ASSERT_TRUE(b.write(b.block(2, 256)));   // 1024 values
 
-    b.recorder.showDiskSpace();
-    EXPECT_EQ(dialog.statusTexts, (std::map<int32_t, std::string>{{IDC_DISK_FREE, "Free bytes: 10240.0 Mb"},
-                                                                  {IDC_RECORDED, "Save:  2.0 Kb"}}));
-    EXPECT_EQ(dialog.colours, (std::map<int32_t, uint32_t>{{IDC_DISK_FREE, 0u}, {IDC_RECORDED, 0u}}));
+    DiskTexts texts = b.recorder.diskTexts();
+    EXPECT_STREQ(texts.freeText, "Free bytes: 10240.0 Mb");
+    EXPECT_STREQ(texts.savedText, "Save:  2.0 Kb");
 
     // Closing the file starts the amount again.
     b.recorder.halt();
-    b.recorder.showDiskSpace();
-    EXPECT_EQ(dialog.statusTexts[IDC_RECORDED], "Save:  0.0 Kb");
+    texts = b.recorder.diskTexts();
+    EXPECT_STREQ(texts.savedText, "Save:  0.0 Kb");
 }
 
 }  // namespace

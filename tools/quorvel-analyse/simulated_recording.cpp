@@ -9,7 +9,6 @@
 #include <new>
 #include <vector>
 
-#include "config/settings.h"
 #include "recording/recorder.h"
 
 namespace {
@@ -81,11 +80,9 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
         return false;
     }
 
-    Settings settings{};
-    std::snprintf(settings.fileName, sizeof settings.fileName, "%s", "Simulated");
-    settings.fileAutoIncrement = 0;
     ExactNameStorage storage(path);
-    Recorder recorder(settings, storage);
+    Recorder recorder(storage);
+    recorder.setFile("Simulated", 0);
     recorder.setRecording(true);
 
     for (uint64_t done = 0; done < frames;) {
