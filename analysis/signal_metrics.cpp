@@ -346,6 +346,15 @@ int SignalAnalyser::nextDither() {
     return static_cast<int>((ditherState >> 16) & 0x7FFF);
 }
 
+bool SignalAnalyser::prepare(int32_t windowLength, int32_t windowId) {
+    int64_t length = 1;
+    while (length < windowLength) length <<= 1;
+    const bool sized = fftWindow.resize(length);
+    fftWindow.computeWindow(windowId);
+    fftWindow.ditherAmplitude = kDitherAmplitude;
+    return sized;
+}
+
 void SignalAnalyser::updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown,
                                          int channelCount) {
     if (!channels) return;

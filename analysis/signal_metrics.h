@@ -128,6 +128,13 @@ struct SpectrumPassInput {
 // averaging count, the scope extremes and the dither generator.
 class SignalAnalyser {
 public:
+    // Sizes the window record for windows of N samples (raised to a power of
+    // two), computes window `windowId` into it and sets the dither amplitude;
+    // the bench does this at every start, the offline tool for every file.
+    // False when the window record could not be sized (the spectrum pass
+    // then skips).
+    bool prepare(int32_t windowLength, int32_t windowId);
+
     // Largest max and smallest min over channels 0..channelCount-1 that are
     // shown; channel 0's when none is.
     void updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown,

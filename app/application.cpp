@@ -95,7 +95,7 @@ Application::~Application() {
 // ---- Messages -----------------------------------------------------------------
 
 int32_t Application::onTimer(WPARAM timer) {
-    if (timer == kAcquisitionTimer) engine.onAcquisitionTimer();
+    if (timer == kAcquisitionTimer) onAcquisitionTimer();
     return 0;
 }
 
@@ -137,22 +137,22 @@ int32_t Application::onInitDialog() {
     setListFont();
     fillControls();
 
-    settings.plotStyle.window = hwnd;
-    settings.plotStyle.fontNamePtr = settings.plotStyle.fontName;
+    plotStyle.window = hwnd;
+    plotStyle.fontNamePtr = plotStyle.fontName;
     passStyle(mainPlot);
     passStyle(topPlot);
 
     CheckDlgButton(hwnd, IDC_RECORD, BST_UNCHECKED);
     CheckDlgButton(hwnd, IDC_START_STOP, BST_UNCHECKED);
-    engine.updateControlStates(true);
+    updateControlStates(true);
     startHelp();
-    device->Control(kControlWrite, &engine.boardParameters, 0);
+    engine.writeBoardParameters();
     PostMessageW(hwnd, WM_COMMAND, IDM_REFRESH_CHANNELS, 0);
     return 0;
 }
 
 int32_t Application::onDestroy() {
-    engine.stopAcquisition();
+    stopAcquisition();
     PostQuitMessage(0);
     return 0;
 }
@@ -174,7 +174,7 @@ int32_t Application::onCancel() {
 }
 
 int32_t Application::onStartStop(WPARAM wParam) {
-    engine.startAcquisition(HIWORD(wParam));
+    startAcquisition(HIWORD(wParam));
     return 0;
 }
 
@@ -231,7 +231,7 @@ void Application::setListFont() {
 
 void Application::passStyle(IPellumE* plot) {
     if (!plot) return;
-    plot->SetStyle(&settings.plotStyle);
+    plot->SetStyle(&plotStyle);
     plot->SetProperty(kPlotPropertyCursor, kCursorStyle);
 }
 

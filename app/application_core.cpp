@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "analysis/fft_window.h"
 #include "analysis/results_list.h"
+#include "display/channel_colours.h"
 #include "display/plot_view.h"
+#include "platform/page_memory.h"
 #include "platform/text_cp1251.h"
 #include "resources/resource.h"
 
@@ -47,12 +51,16 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
     std::snprintf(text, sizeof text, format.c_str(), name ? name : "");
 }
 
-ApplicationCore::ApplicationCore()
-    : engine(settings, viewState, analysis, settings.plotStyle.channelColour) {
+ApplicationCore::ApplicationCore(RecordStorage& storage) : engine(analysis), recorder(storage) {
     presetConstructorDefaults(settings);
+    for (int k = 0; k < kChannelRecordCount; ++k) plotStyle.channelColour[k] = presetChannelColour(k);
     analysis.setWorkers(&workers);
     engine.setWorkers(&workers);
+    engine.subscribe(&recorder);
+    allocatePlotScratch(engine.windowLength());
 }
+
+ApplicationCore::~ApplicationCore() { releasePlotScratch(); }
 
 StartupError ApplicationCore::fail(StartupServices& services, StartupError error,
                                    const char* name) {
@@ -75,6 +83,7 @@ StartupError ApplicationCore::start(StartupServices& services) {
     writeDefaultConfig(kConfigFileName);
     loadConfig(settings, kConfigFileName);
     recorder.setFile(settings.fileName, settings.fileAutoIncrement);
+    plotStyle = settings.plotStyle;
 
     // The driver is loaded only to prove that it is installed.
     ComponentHandle driverHandle;
@@ -199,17 +208,21 @@ void formatSizeText(char (&text)[256], int32_t value) {
     else std::snprintf(text, sizeof text, "%2.1fK", value / 1024.0);
 }
 
-void ApplicationCore::bindDialog(DialogServices* dialog) {
-    dialog_ = dialog;
-    engine.bind(dialog, dialog ? this : nullptr);
+void ApplicationCore::bindDialog(DialogServices* dialog) { dialog_ = dialog; }
+
+void ApplicationCore::show(const char* utf8Format, ...) {
+    if (!dialog_) return;
+    const std::string format = utf8ToCp1251(utf8Format);
+    char text[256];
+    va_list arguments;
+    va_start(arguments, utf8Format);
+    std::vsnprintf(text, sizeof text, format.c_str(), arguments);
+    va_end(arguments);
+    dialog_->showError(text);
 }
 
-bool ApplicationCore::writeBlock(const int16_t* block, int32_t blockLength) {
-    const RecordedBlock recorded{engine.channels, engine.channelCount, engine.channelRate, blockLength, block,
-                                engine.voltsPerCount()};
-    if (recorder.writeBlock(recorded)) return true;
-    if (dialog_) dialog_->showError(utf8ToCp1251(recordFailureMessage(recorder.failure())).c_str());
-    return false;
+void ApplicationCore::buildRecordName() {
+    if (recorder.fileNumber() != 0) recorder.buildRecordName();
 }
 
 void ApplicationCore::showDiskSpace() {
@@ -224,15 +237,195 @@ void ApplicationCore::onRecordButton(int32_t notification) {
     if (!dialog_) return;
     if (notification != 0) dialog_->setChecked(IDC_RECORD, !dialog_->isChecked(IDC_RECORD));
     recorder.setRecording(dialog_->isChecked(IDC_RECORD));
-    engine.updateControlStates(!dialog_->isChecked(IDC_START_STOP));
+    updateControlStates(!dialog_->isChecked(IDC_START_STOP));
     readControls();
-    engine.refreshBoardParameters();
+    refreshBoardParameters();
 }
 
 void ApplicationCore::onRecordFileChosen(const char* chosenPath) {
     recorder.chooseFile(chosenPath);
     readControls();
+    refreshBoardParameters();
+}
+
+// ---- Acquisition ----------------------------------------------------------------
+
+namespace {
+
+constexpr char kNoMemory[] = "Ошибка... \n Не хватает памяти для работы программы!";
+constexpr char kBadBlockSize[] = "Ошибка... \n Не верно заданы параметры платы!";
+constexpr char kDisconnectedAtStart[] = "Устройство (%s) отключено!\n Программа будет завершена!";
+constexpr char kStartFailed[] = "Ошибка... \n Не верные параметры сбора данных.";
+constexpr char kTooManyPending[] =
+    "Ошибка... \n Слишком медленная скорость записи на диск! \n Имеется не записанных блоков - %d.";
+constexpr char kDisconnectedInTick[] =
+    "Устройство (%s) неожиданно отключилось!\n Программа будет завершена!";
+
+// A tick count of 0 means idle, so a running bench never stores it.
+uint32_t nonZero(uint32_t tick) { return tick ? tick : 1; }
+
+}  // namespace
+
+void ApplicationCore::startAcquisition(int32_t notification) {
+    if (!dialog_) return;
+    if (notification != 0) dialog_->setChecked(IDC_START_STOP, !dialog_->isChecked(IDC_START_STOP));
+    if (!dialog_->isChecked(IDC_START_STOP)) {
+        stopAcquisition();
+        return;
+    }
+    if (!engine.hasBoard()) return;
+
+    readControls();
+    refreshBoardParameters();
+
+    // A Size list without a selection keeps the window length of the last start.
+    const int32_t sizeIndex = viewState.sizeIndex;
+    const bool sized = sizeIndex >= 0 && sizeIndex < settings.sizeCount && sizeIndex < kMaxSizes;
+    const StartRequest request{sized ? settings.sizeArray[sizeIndex] : 0, viewState.fftWnd,
+                               settings.displayTime, settings.displayBlocks,
+                               settings.maxUsedMemory, settings.averageCounter};
+    engine.configure(request);
+
+    haltAcquisition();
+    bool complete = engine.allocateBuffers();
+    if (!allocatePlotScratch(engine.windowLength())) complete = false;
+    if (!complete) show(kNoMemory);
+
+    switch (engine.startBoard()) {
+    case StartResult::BadBlockSize:
+        show(kBadBlockSize);
+        return;
+    case StartResult::Disconnected:
+        show(kDisconnectedAtStart, settings.deviceName);
+        dialog_->destroyWindow();
+        return;
+    case StartResult::StartRefused:
+        updateControlStates(true);
+        show(kStartFailed);
+        return;
+    case StartResult::Started:
+        break;
+    }
+    updateControlStates(false);
+    lastUpdateTick_ = nonZero(dialog_->tickCount());
+    dialog_->armTimer(static_cast<uint32_t>(settings.displayTime));
+}
+
+void ApplicationCore::haltAcquisition() {
+    if (dialog_) dialog_->killTimer();
+    lastUpdateTick_ = 0;
+    engine.halt();
+    haltRecording();
+}
+
+void ApplicationCore::stopAcquisition() {
+    haltAcquisition();
+    if (!dialog_) return;
+    readControls();
+    dialog_->setChecked(IDC_RECORD, false);
+    dialog_->setChecked(IDC_START_STOP, false);
+    refreshBoardParameters();
+    updateControlStates(true);
+    engine.refreshChannelList();
+}
+
+void ApplicationCore::autoScaleRule() {
+    if (dialog_) dialog_->enableControl(IDC_AUTO_SCALE, !isDecibelView(viewState.displayMode));
+}
+
+void ApplicationCore::refreshBoardParameters() {
+    autoScaleRule();
     engine.refreshBoardParameters();
+    if (dialog_) dialog_->enableControl(IDC_START_STOP, true);
+    buildRecordName();
+}
+
+void ApplicationCore::onAcquisitionTimer() {
+    if (!dialog_) return;
+    dialog_->killTimer();
+    // A timer message that was already queued when the run stopped, or one
+    // dispatched by a message box shown inside this tick, finds the bench
+    // idle or busy: it does nothing and arms nothing.
+    if (!engine.running() || inTick_) return;
+    if (!engine.hasBoard()) return;
+    inTick_ = true;
+    const bool rearm = tick();
+    inTick_ = false;
+    if (rearm) dialog_->armTimer(static_cast<uint32_t>(settings.displayTime));
+}
+
+bool ApplicationCore::tick() {
+    const TickResult result = engine.tick();
+    switch (result.kind) {
+    case TickResult::Kind::TooManyPending:
+        stopAcquisition();
+        show(kTooManyPending, result.pending);
+        return false;
+    case TickResult::Kind::Disconnected:
+        stopAcquisition();
+        show(kDisconnectedInTick, settings.deviceName);
+        dialog_->destroyWindow();
+        return false;
+    case TickResult::Kind::SubscriberFailed:
+        if (result.subscriber == &recorder) show(recordFailureMessage(recorder.failure()));
+        stopAcquisition();
+        return false;
+    case TickResult::Kind::Running:
+        break;
+    }
+    if (result.taken > 0) {
+        redrawWithAnalysis();
+        showDiskSpace();
+        lastUpdateTick_ = nonZero(dialog_->tickCount());
+    }
+    return true;
+}
+
+void ApplicationCore::updateControlStates(bool idle) {
+    if (!dialog_) return;
+    dialog_->enableControl(IDC_SIZE_LIST, idle);
+    dialog_->enableControl(IDC_CHOOSE_FILE, !isRecording());
+    dialog_->enableControl(IDC_RECORD, !idle);
+    dialog_->enableControl(IDC_VIEW_MODE, true);
+    dialog_->enableControl(IDC_START_STOP, !idle || engine.channelCount() != 0);
+}
+
+void ApplicationCore::onViewModeClosed() {
+    if (!dialog_) return;
+    readControls();
+    updateControlStates(!dialog_->isChecked(IDC_START_STOP));
+    autoScaleRule();
+    dialog_->invalidate();
+}
+
+void ApplicationCore::onAveragingClosed() {
+    if (!dialog_) return;
+    readControls();
+    analysis.spectrumAverageCount = 1;
+    dialog_->invalidate();
+}
+
+void ApplicationCore::onWindowClosed() {
+    if (!dialog_) return;
+    readControls();
+    analysis.spectrumAverageCount = 1;
+    analysis.fftWindow.computeWindow(viewState.fftWnd);
+    dialog_->invalidate();
+}
+
+void ApplicationCore::releasePlotScratch() {
+    releasePages(plotScratch_, static_cast<size_t>(plotScratchLength_) * sizeof(float));
+    plotScratch_ = nullptr;
+    plotScratchLength_ = 0;
+}
+
+bool ApplicationCore::allocatePlotScratch(int32_t length) {
+    if (plotScratchLength_ == length && plotScratch_) return true;
+    releasePlotScratch();
+    plotScratch_ = static_cast<float*>(allocatePages(static_cast<size_t>(length) * sizeof(float)));
+    if (!plotScratch_) return false;
+    plotScratchLength_ = length;
+    return true;
 }
 
 void ApplicationCore::fillControls() {
@@ -266,7 +459,7 @@ void ApplicationCore::fillControls() {
     for (const char* name : kFftWindowNames) d.addComboText(IDC_FFT_WINDOW, name);
     d.selectComboItem(IDC_FFT_WINDOW, viewState.fftWnd);
 
-    engine.refreshBoardParameters();
+    refreshBoardParameters();
     readControls();
 }
 
@@ -293,13 +486,13 @@ void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
     if (notification != kComboClosed) return;
     switch (control) {
     case IDC_VIEW_MODE:
-        engine.onViewModeClosed();
+        onViewModeClosed();
         break;
     case IDC_AVERAGING:
-        engine.onAveragingClosed();
+        onAveragingClosed();
         break;
     case IDC_FFT_WINDOW:
-        engine.onWindowClosed();
+        onWindowClosed();
         break;
     default:
         break;
@@ -343,7 +536,7 @@ void ApplicationCore::onPlotMove(int32_t keys) {
     const int32_t point = packPlotPoint(pointer, client);
     if (point < 0) return;
     if (mainPlot->OnMouseMove(&client, keys, unpackPlotPoint(point)) == 0) return;
-    if (redrawsMoveAt(dialog_->tickCount(), engine.lastUpdateTick)) redrawPlots(false);
+    if (redrawsMoveAt(dialog_->tickCount(), lastUpdateTick_)) redrawPlots(false);
 }
 
 void ApplicationCore::redrawPlots(bool withAnalysis) {
@@ -355,17 +548,18 @@ void ApplicationCore::redrawPlots(bool withAnalysis) {
 
 void ApplicationCore::drawTopPlot() {
     if (!topPlot) return;
+    std::copy_n(engine.channelColours(), kChannelRecordCount, plotStyle.channelColour);
     PlotRect client{};
     void* dc = dialog_->beginPlotPaint(IDC_TOP_PLOT, &client);
     if (!dc) return;
-    const PlotFrame frame = topPlotFrame(engine.windowLength, engine.channelRate, settings.oscScale);
+    const PlotFrame frame = topPlotFrame(engine.windowLength(), engine.channelRate(), settings.oscScale);
     topPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
     topPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
-    if (engine.plotScratch) {
-        for (int32_t i = 0; i < engine.activeChannelCount && i < kChannelRecordCount; ++i) {
-            if (convertCurve(engine.channels[i], ViewMode::Scope) == 0) continue;
-            topPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
-                               nullptr, 0);
+    if (plotScratch_) {
+        const ChannelRecord* channels = engine.channels();
+        for (int32_t i = 0; i < engine.activeChannelCount() && i < kChannelRecordCount; ++i) {
+            if (convertCurve(channels[i], ViewMode::Scope) == 0) continue;
+            topPlot->DrawCurve(plotScratch_, frame.points, 1, 0, &plotStyle.channelColour[i], 0, nullptr, 0);
         }
     }
     topPlot->EndDraw();
@@ -374,26 +568,28 @@ void ApplicationCore::drawTopPlot() {
 
 void ApplicationCore::drawMainPlot(bool withAnalysis) {
     if (!mainPlot) return;
-    const int32_t length = engine.windowLength;
+    std::copy_n(engine.channelColours(), kChannelRecordCount, plotStyle.channelColour);
+    const int32_t length = engine.windowLength();
     const ViewMode view = viewState.displayMode;
     const bool spectrumView = length != 0 && isSpectrumView(view);
-    if (withAnalysis && spectrumView && engine.filledCount >= length) {
-        const SpectrumPassInput input{length, engine.filledCount, engine.activeChannelCount, view,
-                                      viewState.fftAvg, viewState.fftWnd, engine.channelRate,
-                                      engine.channelColour};
-        analysis.runSpectrumPass(engine.channels, input);
+    if (withAnalysis && spectrumView && engine.filledCount() >= length) {
+        const SpectrumPassInput input{length, engine.filledCount(), engine.activeChannelCount(), view,
+                                      viewState.fftAvg, viewState.fftWnd, engine.channelRate(),
+                                      engine.channelColours()};
+        analysis.runSpectrumPass(engine.measuredChannels(), input);
     }
 
     PlotRect client{};
     void* dc = dialog_->beginPlotPaint(IDC_MAIN_PLOT, &client);
     if (!dc) return;
-    const int32_t active = std::min(engine.activeChannelCount, kChannelRecordCount);
-    double peakPower = engine.channels[0].powerPeak;
-    for (int32_t i = 1; i < active; ++i) peakPower = std::max(peakPower, engine.channels[i].powerPeak);
+    const ChannelRecord* channels = engine.channels();
+    const int32_t active = std::min(engine.activeChannelCount(), kChannelRecordCount);
+    double peakPower = channels[0].powerPeak;
+    for (int32_t i = 1; i < active; ++i) peakPower = std::max(peakPower, channels[i].powerPeak);
     const MainPlotInput input{view,
                               viewState.autoScale != 0,
                               length,
-                              engine.channelRate,
+                              engine.channelRate(),
                               settings.fftScaleV,
                               settings.fftScaleDb,
                               analysis.fftWindow.enbw,
@@ -405,12 +601,13 @@ void ApplicationCore::drawMainPlot(bool withAnalysis) {
     mainPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
     mainPlot->SetProperty(kPlotPropertyYUnit, frame.yUnit);
     mainPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
-    if (engine.plotScratch) {
+    if (plotScratch_) {
+        const int32_t* shown = engine.channelShown();
         for (int32_t i = 0; i < active; ++i) {
-            if (!engine.channelShown[i]) continue;
-            ChannelRecord& channel = engine.channels[i];
+            if (!shown[i]) continue;
+            const ChannelRecord& channel = channels[i];
             if (convertCurve(channel, view) == 0) continue;
-            mainPlot->DrawCurve(engine.plotScratch, frame.points, 1, 0, &engine.channelColour[i], 0,
+            mainPlot->DrawCurve(plotScratch_, frame.points, 1, 0, &plotStyle.channelColour[i], 0,
                                 spectrumView ? channel.markers : nullptr, 0);
         }
     }
@@ -422,16 +619,16 @@ void ApplicationCore::drawMainPlot(bool withAnalysis) {
 int32_t ApplicationCore::convertCurve(const ChannelRecord& channel, ViewMode view) {
     constexpr int32_t kPointsWorthSharing = 1 << 16;
     const int32_t count = plotPointCount(channel, view);
-    if (count > engine.plotScratchLength) return 0;
+    if (count > plotScratchLength_) return 0;
     const int lanes = workers.lanes();
     if (count < kPointsWorthSharing || lanes == 1) {
-        convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch, 0, count);
+        convertForPlot(channel, view, settings.fftScaleV, plotScratch_, 0, count);
         return count;
     }
     workers.run([&](int lane) {
         const int32_t first = static_cast<int32_t>(int64_t(count) * lane / lanes);
         const int32_t last = static_cast<int32_t>(int64_t(count) * (lane + 1) / lanes);
-        convertForPlot(channel, view, settings.fftScaleV, engine.plotScratch, first, last);
+        convertForPlot(channel, view, settings.fftScaleV, plotScratch_, first, last);
     });
     return count;
 }
@@ -440,11 +637,12 @@ void ApplicationCore::rebuildResultsList() {
     if (!dialog_) return;
     const int32_t top = dialog_->beginListUpdate(IDC_INFO);
     // Channels without a window are left out.
+    const ChannelRecord* channels = engine.channels();
     int32_t listed[kChannelRecordCount] = {};
     for (int32_t i = 0; i < kChannelRecordCount; ++i) {
-        listed[i] = engine.channels[i].hasBuffers() ? engine.channelShown[i] : 0;
+        listed[i] = channels[i].hasBuffers() ? engine.channelShown()[i] : 0;
     }
     ListBoxSink sink(*dialog_, IDC_INFO);
-    buildResultsLines(engine.channels, listed, engine.activeChannelCount, viewState.displayMode, sink);
+    buildResultsLines(channels, listed, engine.activeChannelCount(), viewState.displayMode, sink);
     dialog_->endListUpdate(IDC_INFO, top);
 }

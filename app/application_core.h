@@ -54,13 +54,18 @@ enum class StartupError {
 };
 
 // The running program's portable side: the parts that the application object
-// composes (acquisition engine, analysis state, view state) and the main
-// dialog's operations that need no window of their own. The dialog reaches
-// them, and they reach the dialog, through DialogServices.
-class ApplicationCore : public EngineClient {
+// composes (acquisition engine, recorder, analysis state, view state) and the
+// main dialog's logic that needs no window of its own: Start and Record, the
+// acquisition timer, the control states, the list close-ups. It reaches the
+// dialog through DialogServices; the engine and the recorder report to it in
+// their results and know nothing of the dialog.
+class ApplicationCore {
 public:
-    ApplicationCore();
-    virtual ~ApplicationCore() = default;
+    // The recorder writes its files through `storage`.
+    explicit ApplicationCore(RecordStorage& storage = platformStorage());
+    virtual ~ApplicationCore();
+    ApplicationCore(const ApplicationCore&) = delete;
+    ApplicationCore& operator=(const ApplicationCore&) = delete;
 
     // Presets, configuration, components, board check and saved view state, in
     // this order. Shows the message of the first failure and returns it; on
@@ -80,20 +85,41 @@ public:
     void fillControls();
     // Copies the lists' selections (signed 16-bit) and the Auto Scale state
     // into the view state and tells the main plot which kind of view it shows.
-    void readControls() override;
+    virtual void readControls();
     // Top plot, then main plot; with analysis the spectrum pass runs first and
     // the results list is rebuilt last.
     void redrawPlots(bool withAnalysis);
-    void redrawWithAnalysis() override { redrawPlots(true); }
+    virtual void redrawWithAnalysis() { redrawPlots(true); }
     void rebuildResultsList();
 
-    // Recording, as the engine drives it.
-    bool isRecording() const override { return recorder.isRecording(); }
-    bool writeBlock(const int16_t* block, int32_t blockLength) override;
-    void haltRecording() override { recorder.halt(); }
-    void buildRecordName() override { recorder.buildRecordName(); }
+    // Recording.
+    virtual bool isRecording() const { return recorder.isRecording(); }
+    // Every halt: the record file closed, recording off.
+    virtual void haltRecording() { recorder.halt(); }
+    // The next record file name (when files are numbered).
+    virtual void buildRecordName();
     // Paints the free-space and recorded-amount texts.
-    void showDiskSpace() override;
+    virtual void showDiskSpace();
+
+    // Acquisition. WM_COMMAND of the Start/Stop button; a nonzero
+    // notification means the F2 accelerator, which toggles the button first.
+    void startAcquisition(int32_t notification);
+    // Halt, read back the controls, both buttons up, refresh the board's
+    // parameters and the channel list, controls idle.
+    void stopAcquisition();
+    // Timer off, board stopped, record file closed, recording off.
+    void haltAcquisition();
+    // WM_TIMER of timer 1.
+    void onAcquisitionTimer();
+    // The board's parameters into the engine's channel set, then the
+    // controls that follow them and the record name.
+    void refreshBoardParameters();
+    void updateControlStates(bool idle);
+    // ms of the last display update; 0 when idle.
+    uint32_t lastUpdateTick() const { return lastUpdateTick_; }
+    // One curve's values for the plot component, allocated at every start.
+    const float* plotScratch() const { return plotScratch_; }
+    int32_t plotScratchLength() const { return plotScratchLength_; }
     // WM_COMMAND of the Record button; a nonzero notification means the F4
     // accelerator, which toggles the button first.
     void onRecordButton(int32_t notification);
@@ -106,10 +132,14 @@ public:
     void onPlotButton(int32_t button, int32_t kind);
     void onPlotMove(int32_t keys);
 
-    // Commands of the main dialog that the engine does not take itself.
+    // Commands of the main dialog.
     void onAutoScale();
     // WM_COMMAND of any other control: list closings.
     void onControlCommand(int32_t control, int32_t notification);
+    // CBN_CLOSEUP of the View mode, Avg and FFT Window lists.
+    void onViewModeClosed();
+    void onAveragingClosed();
+    void onWindowClosed();
 
     // Component interfaces; null when not loaded.
     IPellumE* mainPlot = nullptr;       // draws the main plot
@@ -125,6 +155,9 @@ public:
     SignalAnalyser analysis;            // window record, averaging, scope extremes
     AcquisitionEngine engine;           // channel set, windows, block flow
     Recorder recorder;                  // data file, naming, disk texts
+    // The plot style handed to both plot components; it stays in place for
+    // the whole run. Its channel colours follow the engine's at every draw.
+    PlotStyle plotStyle{};
 
 protected:
     DialogServices* dialog() const { return dialog_; }
@@ -136,11 +169,23 @@ private:
     void applyFullScale();
     void drawTopPlot();
     void drawMainPlot(bool withAnalysis);
-    // The channel's curve for `view` into the engine's plot scratch; returns
-    // its number of points, 0 when there is nothing to draw.
+    // The channel's curve for `view` into the plot scratch; returns its
+    // number of points, 0 when there is nothing to draw.
     int32_t convertCurve(const ChannelRecord& channel, ViewMode view);
+    // Sizes the plot scratch for one curve of N values; false on failure.
+    bool allocatePlotScratch(int32_t length);
+    void releasePlotScratch();
+    // Steps of a tick after the timer is killed; false when the run stopped.
+    bool tick();
+    void autoScaleRule();
+    // Formats a message (UTF-8 source text, shown as code page 1251).
+    void show(const char* utf8Format, ...);
 
     DialogServices* dialog_ = nullptr;
+    uint32_t lastUpdateTick_ = 0;
+    bool inTick_ = false;
+    float* plotScratch_ = nullptr;      // plotScratchLength_ floats, one curve at a time
+    int32_t plotScratchLength_ = 0;
 };
 
 // The pointer as the plot component takes it: x | (y << 16) when (x, y) lies

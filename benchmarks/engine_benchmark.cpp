@@ -157,16 +157,17 @@ void BM_SlideFloor(benchmark::State& state) {
 }
 
 void BM_DistributeBlock(benchmark::State& state) {
-    Settings settings{};
-    presetDefaults(settings, {0, 0});
-    ViewState view{};
     SignalAnalyser analysis;
-    uint32_t colours[kChannelRecordCount] = {};
-    AcquisitionEngine engine(settings, view, analysis, colours);
-    engine.windowLength = kWindow;
-    engine.channelCount = kChannels;
+    AcquisitionEngine engine(analysis);
+    ReadyBoard board(kBlock);
+    engine.attachBoard(nullptr, &board, 10.0 / 32768.0);
+    engine.refreshBoardParameters();
+    engine.configure(StartRequest{kWindow, 0, 200, 10, 0x10000000, 1});
     engine.allocateBuffers();
-    engine.attachBoard(nullptr, nullptr, 10.0 / 32768.0);
+    if (engine.channelCount() != kChannels || engine.windowLength() != kWindow) {
+        state.SkipWithError("the engine was not set up");
+        return;
+    }
     const std::vector<int16_t> block = makeBlock(kBlock);
     // The steady state of a running engine: every page of the windows has
     // been touched (fresh page allocations are mapped on first use).
@@ -205,8 +206,8 @@ void BM_Tick(benchmark::State& state) {
         app.engine.setWorkers(nullptr);
     }
     app.fillControls();
-    app.engine.startAcquisition(0);
-    if (app.engine.windowLength != kWindow || app.engine.blockLength != block || !app.engine.running()) {
+    app.startAcquisition(0);
+    if (app.engine.windowLength() != kWindow || app.engine.blockLength() != block || !app.engine.running()) {
         state.SkipWithError("the acquisition did not start as set up");
         return;
     }
@@ -216,9 +217,9 @@ void BM_Tick(benchmark::State& state) {
     for (int i = 0; i < 4 * kWindow / block; ++i) app.engine.distributeBlock(samples.data(), block);
     // The first ticks touch the pages of the spectra and of the further
     // lanes' window records for the first time.
-    for (int i = 0; i < 2; ++i) app.engine.onAcquisitionTimer();
+    for (int i = 0; i < 2; ++i) app.onAcquisitionTimer();
     for (auto _ : state) {
-        app.engine.onAcquisitionTimer();
+        app.onAcquisitionTimer();
         benchmark::ClobberMemory();
     }
     state.counters["block"] = block;

@@ -80,6 +80,7 @@ bool Recorder::fail(RecordFailure failure) {
 void Recorder::setFile(const char* fileName, int32_t fileAutoIncrement) {
     std::snprintf(fileName_, sizeof fileName_, "%s", fileName ? fileName : "");
     fileNumber_ = firstFileNumber(fileAutoIncrement);
+    recordName_[0] = '\0';
 }
 
 void Recorder::chooseFile(const char* chosenPath) {

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "acquisition/block_subscriber.h"
 #include "analysis/signal_metrics.h"
 #include "platform/file_io.h"
 #include "recording/record_format.h"
@@ -71,16 +72,11 @@ struct DiskTexts {
 };
 
 // One block as the recorder takes it, after it was appended to the windows.
-struct RecordedBlock {
-    const ChannelRecord* channels;  // the channel windows
-    int32_t channelCount;           // values per row, 1..32
-    double channelRate;             // Hz, for the header
-    int32_t blockLength;            // B: rows of this block
-    const int16_t* codes;           // the block: B x channelCount codes, interleaved
-    double voltsPerCount;           // board full scale / 32768
-};
+using RecordedBlock = TakenBlock;
 
-class Recorder {
+// The recorder listens to the acquisition engine's blocks: while recording
+// each goes to writeBlock.
+class Recorder final : public BlockSubscriber {
 public:
     // The recorder owns the base name of its files and the number of the
     // next one; until setFile both are empty (no name, no numbering).
@@ -121,6 +117,8 @@ public:
     // without a window writes zeros. False when the file cannot be created or
     // written; failure() then says which.
     bool writeBlock(const RecordedBlock& block);
+    // BlockSubscriber: writeBlock while recording; true otherwise.
+    bool takeBlock(const TakenBlock& block) override { return !recording || writeBlock(block); }
     // Closes an open file and advances the file number (999 -> 1);
     // samplesWritten := 0 in any case.
     void closeRecordFile();

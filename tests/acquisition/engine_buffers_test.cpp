@@ -212,10 +212,11 @@ TEST_F(EngineTest, DistributeBlockDeinterleavesAndScalesByGain) {
     device.board.gainWords[0] = 2;
     device.board.gainWords[1] = 0;
     device.board.gainWords[2] = 1;
-    engine->refreshBoardParameters();
-    ASSERT_EQ(engine->channelCount, 3);
-    engine->channels[2].gain = -4;
-    engine->filledCount = 0;
+    core->refreshBoardParameters();
+    ASSERT_EQ(engine->channelCount(), 3);
+    engine->measuredChannels()[2].gain = -4;
+    engine->configure(StartRequest{0, 0, 200, 100, 0x4000000, 1});
+    ASSERT_EQ(engine->filledCount(), 0);
 
     const int32_t b = 16;
     std::vector<int16_t> block(static_cast<size_t>(b) * 3);
@@ -225,24 +226,24 @@ TEST_F(EngineTest, DistributeBlockDeinterleavesAndScalesByGain) {
     engine->distributeBlock(block.data(), b);
 
     const double gainUsed[3] = {2.0, 1.0, 1.0};
-    const int32_t n = engine->windowLength;
+    const int32_t n = engine->windowLength();
     for (int32_t c = 0; c < 3; ++c) {
         SCOPED_TRACE(c);
-        const double* x = engine->channels[c].samples;
+        const double* x = engine->measuredChannels()[c].samples;
         for (int32_t i = 0; i < n - b; ++i) ASSERT_EQ(x[i], 0.0) << i;
         for (int32_t j = 0; j < b; ++j)
             EXPECT_DOUBLE_EQ(x[n - b + j], code(j, c) * kVoltsPerCount / gainUsed[c]) << j;
     }
     // Channels beyond the count take nothing.
-    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(engine->channels[3].samples[i], 0.0) << i;
-    EXPECT_EQ(engine->filledCount, b);
+    for (int32_t i = 0; i < n; ++i) ASSERT_EQ(engine->measuredChannels()[3].samples[i], 0.0) << i;
+    EXPECT_EQ(engine->filledCount(), b);
 
     // The filled count stops at N.
     std::vector<int16_t> longer(400 * 3, 1);
     const int32_t wantFilled[] = {416, 816, 1024, 1024};
     for (int32_t want : wantFilled) {
         engine->distributeBlock(longer.data(), 400);
-        EXPECT_EQ(engine->filledCount, want);
+        EXPECT_EQ(engine->filledCount(), want);
     }
 }
 
@@ -269,10 +270,10 @@ TEST_F(EngineTest, ChannelCountIsClamped) {
         SCOPED_TRACE(c.boardCount);
         setBoard(40, 64000.0);
         device.board.channelCount = c.boardCount;
-        engine->refreshBoardParameters();
-        EXPECT_EQ(engine->channelCount, c.want);
-        EXPECT_DOUBLE_EQ(engine->aggregateRate, 64000.0);
-        EXPECT_DOUBLE_EQ(engine->channelRate, 64000.0 / c.want);
+        core->refreshBoardParameters();
+        EXPECT_EQ(engine->channelCount(), c.want);
+        EXPECT_DOUBLE_EQ(engine->aggregateRate(), 64000.0);
+        EXPECT_DOUBLE_EQ(engine->channelRate(), 64000.0 / c.want);
     }
 }
 
@@ -285,29 +286,30 @@ TEST_F(EngineTest, RefreshTakesEachChannelFromTheBoard) {
     b.channelWords[1] = 9;
     b.channels[1].shown = 0;
     b.channels[2].shown = 3;
-    for (ChannelRecord& c : engine->channels) setMeasurements(c, 1.5);
-    engine->channels[3].gain = 77;
+    for (int32_t k = 0; k < kChannelRecordCount; ++k) setMeasurements(engine->measuredChannels()[k], 1.5);
+    engine->measuredChannels()[3].gain = 77;
+    const uint32_t colour3 = colours()[3];
 
-    engine->refreshBoardParameters();
+    core->refreshBoardParameters();
 
-    EXPECT_EQ(engine->channels[0].gain, 7);
-    EXPECT_EQ(engine->channels[0].channelNumber, 5);
-    EXPECT_EQ(engine->channels[1].gain, 0xABCDEF);
-    EXPECT_EQ(engine->channels[1].channelNumber, 9);
-    EXPECT_EQ(engine->channels[2].channelNumber, 2);
-    EXPECT_NE(engine->channelShown[0], 0);
-    EXPECT_EQ(engine->channelShown[1], 0);
-    EXPECT_NE(engine->channelShown[2], 0);
+    EXPECT_EQ(engine->measuredChannels()[0].gain, 7);
+    EXPECT_EQ(engine->measuredChannels()[0].channelNumber, 5);
+    EXPECT_EQ(engine->measuredChannels()[1].gain, 0xABCDEF);
+    EXPECT_EQ(engine->measuredChannels()[1].channelNumber, 9);
+    EXPECT_EQ(engine->measuredChannels()[2].channelNumber, 2);
+    EXPECT_NE(engine->channelShown()[0], 0);
+    EXPECT_EQ(engine->channelShown()[1], 0);
+    EXPECT_NE(engine->channelShown()[2], 0);
     for (int32_t k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
-        EXPECT_EQ(colours[k], boardColour(k));
-        expectMeasurements(engine->channels[k], 0.0);
+        EXPECT_EQ(colours()[k], boardColour(k));
+        expectMeasurements(engine->measuredChannels()[k], 0.0);
     }
     // Channels the board does not deliver keep what they had.
-    EXPECT_EQ(engine->channels[3].gain, 77);
-    EXPECT_EQ(colours[3], kUntouchedColour);
-    expectMeasurements(engine->channels[3], 1.5);
-    EXPECT_DOUBLE_EQ(engine->channelRate, 10000.0);
+    EXPECT_EQ(engine->measuredChannels()[3].gain, 77);
+    EXPECT_EQ(colours()[3], colour3);
+    expectMeasurements(engine->measuredChannels()[3], 1.5);
+    EXPECT_DOUBLE_EQ(engine->channelRate(), 10000.0);
 }
 
 TEST_F(EngineTest, PairedModeSharesWordsBetweenTwoChannels) {
@@ -322,21 +324,21 @@ TEST_F(EngineTest, PairedModeSharesWordsBetweenTwoChannels) {
     b.channelWords[1] = 2;
     b.channelWords[2] = 30;
     b.channels[1].shown = 0;
-    for (ChannelRecord& c : engine->channels) setMeasurements(c, 2.5);
+    for (int32_t k = 0; k < kChannelRecordCount; ++k) setMeasurements(engine->measuredChannels()[k], 2.5);
 
-    engine->refreshBoardParameters();
+    core->refreshBoardParameters();
 
-    EXPECT_EQ(engine->channelCount, 4);
-    EXPECT_DOUBLE_EQ(engine->channelRate, 20000.0);
+    EXPECT_EQ(engine->channelCount(), 4);
+    EXPECT_DOUBLE_EQ(engine->channelRate(), 20000.0);
     const int32_t wantGain[] = {3, 5, 7, 9};
     const int32_t wantNumber[] = {1, 1, 2, 2};
     for (int32_t k = 0; k < 4; ++k) {
         SCOPED_TRACE(k);
-        EXPECT_EQ(engine->channels[k].gain, wantGain[k]);
-        EXPECT_EQ(engine->channels[k].channelNumber, wantNumber[k]);
-        EXPECT_EQ(engine->channelShown[k] != 0, k != 1);
-        EXPECT_EQ(colours[k], boardColour(k));
-        expectMeasurements(engine->channels[k], 0.0);
+        EXPECT_EQ(engine->measuredChannels()[k].gain, wantGain[k]);
+        EXPECT_EQ(engine->measuredChannels()[k].channelNumber, wantNumber[k]);
+        EXPECT_EQ(engine->channelShown()[k] != 0, k != 1);
+        EXPECT_EQ(colours()[k], boardColour(k));
+        expectMeasurements(engine->measuredChannels()[k], 0.0);
     }
 
     // More pairs than channel records: 16 pairs are taken, nothing beyond.
@@ -346,12 +348,12 @@ TEST_F(EngineTest, PairedModeSharesWordsBetweenTwoChannels) {
         b.gainWords[i] = static_cast<uint32_t>(i + 1) | (static_cast<uint32_t>(i + 101) << 16);
         b.channelWords[i] = static_cast<uint32_t>(i);
     }
-    engine->refreshBoardParameters();
-    EXPECT_EQ(engine->channelCount, 32);
-    EXPECT_DOUBLE_EQ(engine->channelRate, 4000.0);
-    EXPECT_EQ(engine->channels[30].gain, 16);
-    EXPECT_EQ(engine->channels[31].gain, 116);
-    EXPECT_EQ(engine->channels[31].channelNumber, 15);
+    core->refreshBoardParameters();
+    EXPECT_EQ(engine->channelCount(), 32);
+    EXPECT_DOUBLE_EQ(engine->channelRate(), 4000.0);
+    EXPECT_EQ(engine->measuredChannels()[30].gain, 16);
+    EXPECT_EQ(engine->measuredChannels()[31].gain, 116);
+    EXPECT_EQ(engine->measuredChannels()[31].channelNumber, 15);
 }
 
 TEST_F(EngineTest, RefreshEnablesAutoScaleOutsideTheDecibelViews) {
@@ -368,7 +370,7 @@ TEST_F(EngineTest, RefreshEnablesAutoScaleOutsideTheDecibelViews) {
         view.displayMode = c.mode;
         dialog.enabled[IDC_AUTO_SCALE] = !c.want;
         dialog.enabled[IDC_START_STOP] = false;
-        EXPECT_TRUE(engine->refreshBoardParameters());
+        core->refreshBoardParameters();
         EXPECT_EQ(dialog.enabled[IDC_AUTO_SCALE], c.want);
         EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
     }
@@ -377,16 +379,17 @@ TEST_F(EngineTest, RefreshEnablesAutoScaleOutsideTheDecibelViews) {
 TEST_F(EngineTest, RefreshBuildsTheRecordNameOnlyForNumberedFiles) {
     struct Case {
         int32_t fileAutoIncrement;
-        bool want;
+        const char* want;       // the record name afterwards
     };
-    const Case cases[] = {{0, false}, {1, true}, {25, true}, {-1, true}};
+    const Case cases[] = {{0, ""}, {1, "rec001"}, {25, "rec025"}, {-1, "rec001"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fileAutoIncrement);
-        settings.fileAutoIncrement = c.fileAutoIncrement;
+        core->recorder.setFile("rec.dat", c.fileAutoIncrement);
         log.clear();
-        engine->refreshBoardParameters();
-        EXPECT_EQ(log, c.want ? (std::vector<std::string>{"Control 0 board", "buildRecordName"})
-                              : (std::vector<std::string>{"Control 0 board"}));
+        core->refreshBoardParameters();
+        EXPECT_EQ(log, c.want[0] ? (std::vector<std::string>{"Control 0 board", "buildRecordName"})
+                                 : (std::vector<std::string>{"Control 0 board"}));
+        EXPECT_STREQ(core->recorder.recordName(), c.want);
     }
 }
 
@@ -405,17 +408,21 @@ TEST_F(EngineTest, ApplyChannelList) {
     entries[0] = 0xFF123456;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        std::fill(std::begin(colours), std::end(colours), kUntouchedColour);
-        std::fill(std::begin(engine->channelShown), std::end(engine->channelShown), -7);
+        // Every entry first set to something else; channel 31 keeps its preset.
+        uint32_t before[31];
+        for (uint32_t k = 0; k < 31; ++k) before[k] = (7u << 24) | (0x0B0000u + k);
+        engine->applyChannelList(31, before);
+        const std::vector<uint32_t> coloursBefore(colours(), colours() + kChannelRecordCount);
+        const std::vector<int32_t> shownBefore(engine->channelShown(), engine->channelShown() + kChannelRecordCount);
         engine->applyChannelList(c.count, entries);
         for (int32_t k = 0; k < kChannelRecordCount; ++k) {
             SCOPED_TRACE(k);
             if (k < c.wantApplied) {
-                EXPECT_EQ(engine->channelShown[k], k == 0 ? 0xFF : k % 4);
-                EXPECT_EQ(colours[k], k == 0 ? 0x123456u : 0xA00000u + k);
+                EXPECT_EQ(engine->channelShown()[k], k == 0 ? 0xFF : k % 4);
+                EXPECT_EQ(colours()[k], k == 0 ? 0x123456u : 0xA00000u + k);
             } else {
-                EXPECT_EQ(engine->channelShown[k], -7);
-                EXPECT_EQ(colours[k], kUntouchedColour);
+                EXPECT_EQ(engine->channelShown()[k], shownBefore[static_cast<size_t>(k)]);
+                EXPECT_EQ(colours()[k], coloursBefore[static_cast<size_t>(k)]);
             }
         }
     }
@@ -424,13 +431,13 @@ TEST_F(EngineTest, ApplyChannelList) {
 // ---------------------------------------------------------------- buffers
 
 TEST_F(EngineTest, BuffersAreKeptAndClearedWhileTheLengthStays) {
-    const int32_t n = engine->windowLength;
+    const int32_t n = engine->windowLength();
     ASSERT_EQ(n, 1024);
     double* stores[kChannelRecordCount];
     double* spectra[kChannelRecordCount];
     const int16_t some[100] = {5, 6, 7};
     for (int32_t k = 0; k < kChannelRecordCount; ++k) {
-        ChannelRecord& c = engine->channels[k];
+        ChannelRecord& c = engine->measuredChannels()[k];
         ASSERT_EQ(c.sampleCount, n);
         stores[k] = c.sampleStore;
         spectra[k] = c.powerSpectrum;
@@ -439,20 +446,22 @@ TEST_F(EngineTest, BuffersAreKeptAndClearedWhileTheLengthStays) {
         std::fill(c.samples, c.samples + n, 3.0);
         std::fill(c.powerSpectrum, c.powerSpectrum + n / 2, 4.0);
     }
-    float* const scratch = engine->plotScratch;
+    float* const scratch = const_cast<float*>(core->plotScratch());
     // The scratch array is kept as it is, not cleared (new pages would be zero).
     std::fill(scratch, scratch + n, 2.5f);
     std::fill(analysis.fftWindow.workBuffer, analysis.fftWindow.workBuffer + n, 9.0);
 
-    EXPECT_TRUE(engine->allocateBuffers());
+    // A start with the same window length.
+    pressStart();
+    ASSERT_TRUE(engine->running());
 
-    EXPECT_EQ(engine->plotScratch, scratch);
-    EXPECT_EQ(engine->plotScratchLength, n);
-    EXPECT_EQ(engine->plotScratch[0], 2.5f);
-    EXPECT_EQ(engine->plotScratch[n - 1], 2.5f);
+    EXPECT_EQ(core->plotScratch(), scratch);
+    EXPECT_EQ(core->plotScratchLength(), n);
+    EXPECT_EQ(core->plotScratch()[0], 2.5f);
+    EXPECT_EQ(core->plotScratch()[n - 1], 2.5f);
     for (int32_t k = 0; k < kChannelRecordCount; ++k) {
         SCOPED_TRACE(k);
-        const ChannelRecord& c = engine->channels[k];
+        const ChannelRecord& c = engine->measuredChannels()[k];
         EXPECT_EQ(c.sampleStore, stores[k]);
         EXPECT_EQ(c.samples, stores[k]);
         EXPECT_EQ(c.powerSpectrum, spectra[k]);
@@ -470,23 +479,27 @@ TEST_F(EngineTest, BuffersFollowANewLength) {
     const int32_t lengths[] = {4096, 256, 1024};
     for (int32_t n : lengths) {
         SCOPED_TRACE(n);
-        engine->windowLength = n;
-        EXPECT_TRUE(engine->allocateBuffers());
+        settings.sizeArray[1] = n;
+        view.sizeIndex = 1;
+        pressStart();
+        ASSERT_EQ(engine->windowLength(), n);
         for (int32_t k = 0; k < kChannelRecordCount; ++k) {
-            const ChannelRecord& c = engine->channels[k];
+            const ChannelRecord& c = engine->measuredChannels()[k];
             ASSERT_EQ(c.sampleCount, n) << k;
             ASSERT_TRUE(c.hasBuffers()) << k;
             ASSERT_GE(c.sampleStoreLength, n) << k;
             for (int32_t i = 0; i < n; ++i) ASSERT_EQ(c.samples[i], 0.0) << k << " " << i;
             for (int32_t i = 0; i < n / 2; ++i) ASSERT_EQ(c.powerSpectrum[i], 0.0) << k << " " << i;
         }
-        ASSERT_NE(engine->plotScratch, nullptr);
-        EXPECT_EQ(engine->plotScratchLength, n);
+        ASSERT_NE(core->plotScratch(), nullptr);
+        EXPECT_EQ(core->plotScratchLength(), n);
         // Every float of the scratch array is writable.
-        std::fill(engine->plotScratch, engine->plotScratch + n, 1.0f);
+        float* const scratch = const_cast<float*>(core->plotScratch());
+        std::fill(scratch, scratch + n, 1.0f);
         EXPECT_EQ(analysis.fftWindow.length, static_cast<uint32_t>(n));
         EXPECT_EQ(analysis.fftWindow.windowId, 3);
         EXPECT_EQ(analysis.fftWindow.ditherAmplitude, kDitherAmplitude);
+        pressStop();
     }
     EXPECT_TRUE(dialog.errors.empty());
 }
@@ -502,11 +515,11 @@ TEST_F(EngineTest, AFailedAllocationIsReportedAndTheStartGoesOn) {
     EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kNoMemoryText)});
     EXPECT_TRUE(engine->running());
     EXPECT_NE(findEntry(log, "Start 2"), std::string::npos);
-    for (int32_t k = 0; k < kChannelRecordCount; ++k) EXPECT_FALSE(engine->channels[k].hasBuffers()) << k;
+    for (int32_t k = 0; k < kChannelRecordCount; ++k) EXPECT_FALSE(engine->measuredChannels()[k].hasBuffers()) << k;
 
     // Blocks find no window to go to, and nothing reads one.
-    utility.queueBlock(engine->blockLength, 2, [](int32_t j, int32_t c) { return 100; });
-    engine->onAcquisitionTimer();
+    utility.queueBlock(engine->blockLength(), 2, [](int32_t j, int32_t c) { return 100; });
+    core->onAcquisitionTimer();
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_EQ(dialog.errors.size(), 1u);
@@ -514,7 +527,7 @@ TEST_F(EngineTest, AFailedAllocationIsReportedAndTheStartGoesOn) {
 
 TEST_F(EngineTest, AChannelWithoutBuffersIsSkipped) {
     pressStart();
-    ChannelRecord& lost = engine->channels[1];
+    ChannelRecord& lost = engine->measuredChannels()[1];
     lost.releaseBuffers();
     lost.max = 50.0;
     lost.min = -50.0;
@@ -523,14 +536,14 @@ TEST_F(EngineTest, AChannelWithoutBuffersIsSkipped) {
         return j % 2 ? 1000 : -2000;
     });
 
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_FALSE(lost.hasBuffers());
     EXPECT_EQ(lost.samples, nullptr);
     EXPECT_EQ(lost.max, 50.0);
     EXPECT_EQ(lost.min, -50.0);
-    ASSERT_NE(engine->channelShown[1], 0);
-    const ChannelRecord& kept = engine->channels[0];
+    ASSERT_NE(engine->channelShown()[1], 0);
+    const ChannelRecord& kept = engine->measuredChannels()[0];
     EXPECT_DOUBLE_EQ(kept.max, 1000 * kVoltsPerCount);
     EXPECT_DOUBLE_EQ(kept.min, -2000 * kVoltsPerCount);
     EXPECT_DOUBLE_EQ(analysis.scopeMax, kept.max);

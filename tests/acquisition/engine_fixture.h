@@ -1,8 +1,10 @@
 #pragma once
-// The engine with everything around it faked: the settings and view state it
-// reads, the analysis state, the colour table, the dialog, the rest of the
-// program (EngineClient) and the board components. The dialog, the client
-// and the board share one event log, so a test sees the order of all calls.
+// The acquisition as the running program drives it (ApplicationCore: Start,
+// the timer tick, the control states) with everything around it faked: the
+// dialog, the board components, the dialog's selections, the drawing, and
+// the recording in place of the recorder. The dialog, the program's outward
+// calls and the board share one event log, so a test sees the order of all
+// calls.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "acquisition/engine.h"
+#include "app/application_core.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "platform/text_cp1251.h"
@@ -22,29 +25,10 @@
 #include "tests/support/fake_board.h"
 #include "tests/support/fake_dialog.h"
 
-// The rest of the program as the engine sees it; every call is logged.
-class FakeClient final : public EngineClient {
-public:
+// What the fakes around the acquisition share: the log, the recording's
+// state and how a write ends, and what stands for the dialog's selections.
+struct FakeClient {
     explicit FakeClient(std::vector<std::string>& eventLog) : log(eventLog) {}
-
-    void readControls() override {
-        log.push_back("readControls");
-        if (onReadControls) onReadControls();
-    }
-    void redrawWithAnalysis() override { log.push_back("redraw"); }
-    bool isRecording() const override { return recording; }
-    bool writeBlock(const int16_t* block, int32_t blockLength) override {
-        log.push_back("writeBlock " + std::to_string(blockLength));
-        writtenBlock = block;
-        if (duringWrite) duringWrite();
-        return writeResult;
-    }
-    void haltRecording() override {
-        log.push_back("haltRecording");
-        recording = false;
-    }
-    void buildRecordName() override { log.push_back("buildRecordName"); }
-    void showDiskSpace() override { log.push_back("showDiskSpace"); }
 
     std::vector<std::string>& log;
     bool recording = false;
@@ -53,6 +37,72 @@ public:
     std::function<void()> onReadControls;   // stands for the dialog's selections
     std::function<void()> duringWrite;      // e.g. a message box of the recorder
 };
+
+// The running program's portable side with its outward calls logged: the
+// controls read back (from onReadControls), the redraw, the disk texts and
+// the recording's halt and name. With a storage the real recorder records
+// onto it; without one the client's recording flag stands for it.
+class LoggingCore final : public ApplicationCore {
+public:
+    LoggingCore(FakeClient& client, RecordStorage* storage)
+        : ApplicationCore(storage ? *storage : platformStorage()), client_(client), recorderOn_(storage) {}
+
+    void readControls() override {
+        client_.log.push_back("readControls");
+        if (client_.onReadControls) client_.onReadControls();
+    }
+    void redrawWithAnalysis() override { client_.log.push_back("redraw"); }
+    bool isRecording() const override { return recorderOn_ ? recorder.isRecording() : client_.recording; }
+    void haltRecording() override {
+        client_.log.push_back("haltRecording");
+        if (recorderOn_) recorder.halt();
+        else client_.recording = false;
+    }
+    // Logged when a name is built, that is when files are numbered.
+    void buildRecordName() override {
+        if (!recorderOn_ && recorder.fileNumber() != 0) client_.log.push_back("buildRecordName");
+        ApplicationCore::buildRecordName();
+    }
+    void showDiskSpace() override { client_.log.push_back("showDiskSpace"); }
+
+private:
+    FakeClient& client_;
+    const bool recorderOn_;
+};
+
+// The recording as the engine's subscriber, in place of the recorder: while
+// recording each block is logged and the write ends as the client says.
+class FakeRecording final : public BlockSubscriber {
+public:
+    explicit FakeRecording(FakeClient& client) : client_(client) {}
+
+    bool takeBlock(const TakenBlock& block) override {
+        if (!client_.recording) return true;
+        client_.log.push_back("writeBlock " + std::to_string(block.blockLength));
+        client_.writtenBlock = block.codes;
+        if (client_.duringWrite) client_.duringWrite();
+        return client_.writeResult;
+    }
+
+private:
+    FakeClient& client_;
+};
+
+// A core on the board and dialog given; without a storage its recorder is
+// replaced by `recording`.
+inline std::unique_ptr<LoggingCore> makeCore(FakeClient& client, FakeRecording& recording,
+                                             RecordStorage* storage, IADCUtility* utility,
+                                             IADCDevice* device, DialogServices* dialog,
+                                             double voltsPerCount) {
+    auto core = std::make_unique<LoggingCore>(client, storage);
+    if (!storage) {
+        core->engine.unsubscribe(&core->recorder);
+        core->engine.subscribe(&recording);
+    }
+    core->engine.attachBoard(utility, device, voltsPerCount);
+    core->bindDialog(dialog);
+    return core;
+}
 
 // A message as the dialog receives it: the UTF-8 text in code page 1251,
 // formatted.
@@ -96,17 +146,15 @@ class EngineTest : public ::testing::Test {
 protected:
     static constexpr double kVoltsPerCount = 10.0 / 32768.0;
 
-    EngineTest() {
-        presetConstructorDefaults(settings);
+    // With a storage the program's recorder records onto it.
+    explicit EngineTest(RecordStorage* storage = nullptr)
+        : core(makeCore(client, recording, storage, &utility, &device, &dialog, kVoltsPerCount)) {
         presetDefaults(settings, SystemColours{0, 0});
         std::snprintf(settings.deviceName, sizeof settings.deviceName, "QX420A");
         view = ViewState{0, ViewMode::Scope, 0, 0, 0};
-        std::fill(std::begin(colours), std::end(colours), kUntouchedColour);
         setBoard(2, 20000.0);
-        engine = std::make_unique<AcquisitionEngine>(settings, view, analysis, colours);
-        engine->attachBoard(&utility, &device, kVoltsPerCount);
-        engine->bind(&dialog, &client);
     }
+    ~EngineTest() override { core->bindDialog(nullptr); }
 
     // The board's description: `channels` channels of gain 1, all shown, with
     // colours 0x0A0B00 + k; the channel list says the same.
@@ -129,13 +177,14 @@ protected:
     // A click on Start: the push-like button goes down, then the command comes.
     void pressStart() {
         dialog.checked[IDC_START_STOP] = true;
-        engine->startAcquisition(0);
+        core->startAcquisition(0);
     }
     // A click while it is down: the button comes up.
     void pressStop() {
         dialog.checked[IDC_START_STOP] = false;
-        engine->startAcquisition(0);
+        core->startAcquisition(0);
     }
+    const uint32_t* colours() const { return engine->channelColours(); }
 
     size_t mark() const { return dialog.log.size(); }
     std::vector<std::string> logSince(size_t from) const {
@@ -157,16 +206,15 @@ protected:
         EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
     }
 
-    static constexpr uint32_t kUntouchedColour = 0x00ABCDEF;
-
-    Settings settings{};
-    ViewState view{};
-    SignalAnalyser analysis;
-    uint32_t colours[kChannelRecordCount];
     FakeDialog dialog;
     std::vector<std::string>& log = dialog.log;
     FakeClient client{dialog.log};
+    FakeRecording recording{client};
     FakeUtility utility{dialog.log};
     FakeDevice device{dialog.log};
-    std::unique_ptr<AcquisitionEngine> engine;
+    std::unique_ptr<LoggingCore> core;
+    AcquisitionEngine* const engine = &core->engine;
+    Settings& settings = core->settings;
+    ViewState& view = core->viewState;
+    SignalAnalyser& analysis = core->analysis;
 };

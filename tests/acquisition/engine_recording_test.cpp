@@ -12,7 +12,6 @@
 
 #include "recording/recorder.h"
 #include "tests/acquisition/engine_fixture.h"
-#include "tests/acquisition/recording_client.h"
 #include "tests/recording/recorder_fixture.h"
 #include "tests/support/fake_storage.h"
 
@@ -55,9 +54,8 @@ const FullDiskCase kFullDiskCases[] = {
 // 200 ms of samples (6000) make blocks as long as the window.
 class FullDiskTest : public EngineTest, public ::testing::WithParamInterface<FullDiskCase> {
 protected:
-    FullDiskTest() {
+    FullDiskTest() : EngineTest(&disk) {
         recorder.setFile("rec", 1);
-        engine->bind(&dialog, &recording);
         setBoard(kChannels, kChannels * 30000.0);
         view.sizeIndex = 2;
     }
@@ -78,11 +76,19 @@ protected:
         });
     }
 
-    // Declared in this order: the recorder closes an open file into the disk
-    // when it goes.
+    // The disk goes before the program's recorder: an open file is closed
+    // into it first.
+    ~FullDiskTest() override { recorder.halt(); }
+
+    // A click on the Record button (a push-like check box), which leaves it
+    // `down`.
+    void clickRecord(bool down) {
+        dialog.checked[IDC_RECORD] = down;
+        core->onRecordButton(0);
+    }
+
     FakeStorage disk;
-    Recorder recorder{disk};
-    RecordingClient recording{*engine, recorder, dialog, dialog.log};
+    Recorder& recorder = core->recorder;
     int64_t streamPosition = 0;
 };
 
@@ -92,15 +98,15 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
     disk.shortWritesSucceed = c.shortWriteSucceeds;
     pressStart();
     ASSERT_TRUE(engine->running());
-    ASSERT_EQ(engine->windowLength, kBlock);
-    ASSERT_EQ(engine->blockLength, kBlock);
-    recording.clickRecord(true);
+    ASSERT_EQ(engine->windowLength(), kBlock);
+    ASSERT_EQ(engine->blockLength(), kBlock);
+    clickRecord(true);
     ASSERT_TRUE(recorder.isRecording());
     EXPECT_FALSE(dialog.enabled[IDC_CHOOSE_FILE]);
     queueStreamBlocks(4);
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     const Log tick = logSince(from);
 
     // The write message, once, and the run stopped as a stop leaves it.
@@ -148,10 +154,10 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);
     expectRunningControls();
-    recording.clickRecord(true);
+    clickRecord(true);
     const int64_t restart = streamPosition;
     queueStreamBlocks(1);
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_TRUE(dialog.errors.empty());
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);

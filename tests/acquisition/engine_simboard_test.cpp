@@ -17,7 +17,6 @@
 #include "config/config_reader.h"
 #include "recording/recorder.h"
 #include "tests/acquisition/engine_fixture.h"
-#include "tests/acquisition/recording_client.h"
 #include "tests/support/board_clocks.h"
 #include "tests/support/fake_storage.h"
 
@@ -96,9 +95,14 @@ public:
 class SimBoardEngineTest : public ::testing::Test {
 protected:
     SimBoardEngineTest() {
-        presetConstructorDefaults(settings);
         presetDefaults(settings, SystemColours{0, 0});
         view = ViewState{0, ViewMode::Scope, 0, 0, 0};
+    }
+    // The disk goes before the program's recorder: an open file is closed
+    // into it first.
+    ~SimBoardEngineTest() override {
+        core->recorder.halt();
+        core->bindDialog(nullptr);
     }
 
     // A board configured by SimBoard.cfg text, opened, and the engine on it;
@@ -109,14 +113,18 @@ protected:
         utility = std::make_unique<SimUtility>(boardClock ? *boardClock : clock, board);
         device = std::make_unique<SimDevice>(board);
         ASSERT_EQ(utility->Open(settings.deviceName, 1, 0, 1024), 1);
-        engine = std::make_unique<AcquisitionEngine>(settings, view, analysis, colours);
         engine->attachBoard(utility.get(), device.get(), board.fullScale / 32768.0);
-        engine->bind(&dialog, &client);
     }
 
     void pressStart() {
         dialog.checked[IDC_START_STOP] = true;
-        engine->startAcquisition(0);
+        core->startAcquisition(0);
+    }
+    // A click on the Record button (a push-like check box), which leaves it
+    // `down`.
+    void clickRecord(bool down) {
+        dialog.checked[IDC_RECORD] = down;
+        core->onRecordButton(0);
     }
 
     // Ticks every `periodMs` until a message appears, at most `limit` times;
@@ -125,23 +133,26 @@ protected:
         int ticks = 0;
         while (ticks < limit && dialog.errors.empty()) {
             clock.advanceMs(periodMs);
-            engine->onAcquisitionTimer();
+            core->onAcquisitionTimer();
             ++ticks;
         }
         return ticks;
     }
 
-    Settings settings{};
-    ViewState view{};
-    SignalAnalyser analysis;
-    uint32_t colours[kChannelRecordCount] = {};
     FakeDialog dialog;
     FakeClient client{dialog.log};
+    FakeRecording unused{client};
+    FakeStorage disk;
+    // The program with its recorder on the disk; the board comes with build.
+    std::unique_ptr<LoggingCore> core = makeCore(client, unused, &disk, nullptr, nullptr, &dialog, 1.0 / 32768.0);
+    AcquisitionEngine* const engine = &core->engine;
+    Settings& settings = core->settings;
+    ViewState& view = core->viewState;
+    SignalAnalyser& analysis = core->analysis;
     DrivenClock clock{1000000, 5000000};
     simboard::BoardSettings board{};
     std::unique_ptr<SimUtility> utility;
     std::unique_ptr<SimDevice> device;
-    std::unique_ptr<AcquisitionEngine> engine;
 };
 
 TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
@@ -152,17 +163,17 @@ TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
     pressStart();
     ASSERT_TRUE(dialog.errors.empty());
     ASSERT_TRUE(engine->running());
-    EXPECT_DOUBLE_EQ(engine->channelRate, 10000.0);
-    EXPECT_EQ(engine->activeChannelCount, 2);
-    EXPECT_EQ(engine->channels[1].gain, 2);
-    ASSERT_EQ(engine->blockLength, 2048);
+    EXPECT_DOUBLE_EQ(engine->channelRate(), 10000.0);
+    EXPECT_EQ(engine->activeChannelCount(), 2);
+    EXPECT_EQ(engine->measuredChannels()[1].gain, 2);
+    ASSERT_EQ(engine->blockLength(), 2048);
 
     // 250 ms: one block due; 500 ms: two.
     const int32_t wantFilled[] = {2048, 4096};
     for (int32_t want : wantFilled) {
         clock.advanceMs(250);
-        engine->onAcquisitionTimer();
-        EXPECT_EQ(engine->filledCount, want);
+        core->onAcquisitionTimer();
+        EXPECT_EQ(engine->filledCount(), want);
         EXPECT_TRUE(dialog.timerArmed);
     }
     ASSERT_EQ(utility->acquisition.framesDelivered(), 4096u);
@@ -174,29 +185,29 @@ TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
     for (int32_t c = 0; c < 2; ++c) {
         SCOPED_TRACE(c);
         const double cyclesPerFrame = board.channel[c].frequency / 10000.0;
-        const double* x = engine->channels[c].samples;
+        const double* x = engine->measuredChannels()[c].samples;
         for (int32_t i = 0; i < 4096; ++i) {
             const double want = amplitude[c] * std::sin(2.0 * kPi * cyclesPerFrame * i);
             ASSERT_NEAR(x[i], want, 3e-3) << "frame " << i;
         }
-        EXPECT_NEAR(engine->channels[c].max, amplitude[c], 3e-3);
-        EXPECT_NEAR(engine->channels[c].min, -amplitude[c], 3e-3);
+        EXPECT_NEAR(engine->measuredChannels()[c].max, amplitude[c], 3e-3);
+        EXPECT_NEAR(engine->measuredChannels()[c].min, -amplitude[c], 3e-3);
     }
     EXPECT_NEAR(analysis.scopeMax, 9.0, 3e-3);
 
     // A stop and a new start begin from empty windows and a fresh stream.
     dialog.checked[IDC_START_STOP] = false;
-    engine->startAcquisition(0);
+    core->startAcquisition(0);
     EXPECT_FALSE(utility->acquisition.running());
     pressStart();
-    EXPECT_EQ(engine->filledCount, 0);
+    EXPECT_EQ(engine->filledCount(), 0);
     clock.advanceMs(250);
-    engine->onAcquisitionTimer();
-    EXPECT_EQ(engine->filledCount, 2048);
+    core->onAcquisitionTimer();
+    EXPECT_EQ(engine->filledCount(), 2048);
     // Frame 1 of the new stream, at the start of the block's half.
     const double frame1 = 9.0 * std::sin(2.0 * kPi * board.channel[0].frequency / 10000.0);
-    EXPECT_NEAR(engine->channels[0].samples[2048 + 1], frame1, 3e-3);
-    EXPECT_EQ(engine->channels[0].samples[2047], 0.0);
+    EXPECT_NEAR(engine->measuredChannels()[0].samples[2048 + 1], frame1, 3e-3);
+    EXPECT_EQ(engine->measuredChannels()[0].samples[2047], 0.0);
 }
 
 TEST_F(SimBoardEngineTest, AFastBoardStopsTheRunWithTheBlocksWaiting) {
@@ -206,8 +217,8 @@ TEST_F(SimBoardEngineTest, AFastBoardStopsTheRunWithTheBlocksWaiting) {
     build("Rate = 20000000\n");
     pressStart();
     ASSERT_TRUE(engine->running());
-    ASSERT_EQ(engine->blockLength, 1024);
-    ASSERT_EQ(engine->maxPendingBlocks, 32768);
+    ASSERT_EQ(engine->blockLength(), 1024);
+    ASSERT_EQ(engine->maxPendingBlocks(), 32768);
 
     const int ticks = tickUntilMessage(200, 100);
 
@@ -239,19 +250,16 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     settings.maxUsedMemory = 1024;      // the least limit: 1000 blocks
     SteadyClock realTime;
     build("Channels = 1\nRate = 1000000\n", &realTime);
-    FakeStorage disk;
     disk.writeDelay = milliseconds(50);
-    Recorder recorder(disk);
+    Recorder& recorder = core->recorder;
     recorder.setFile("slow", 1);
-    RecordingClient recording(*engine, recorder, dialog, dialog.log);
-    engine->bind(&dialog, &recording);
 
     pressStart();
     ASSERT_TRUE(engine->running());
-    ASSERT_EQ(engine->blockLength, 1024);
-    ASSERT_EQ(engine->windowLength, 1024);
-    ASSERT_EQ(engine->maxPendingBlocks, 1000);
-    recording.clickRecord(true);
+    ASSERT_EQ(engine->blockLength(), 1024);
+    ASSERT_EQ(engine->windowLength(), 1024);
+    ASSERT_EQ(engine->maxPendingBlocks(), 1000);
+    clickRecord(true);
     ASSERT_TRUE(recorder.isRecording());
 
     // The timer's period between ticks, until the run stops. A run that
@@ -260,7 +268,7 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     int ticks = 0;
     while (engine->running() && steady_clock::now() < deadline) {
         std::this_thread::sleep_for(milliseconds(settings.displayTime));
-        engine->onAcquisitionTimer();
+        core->onAcquisitionTimer();
         ++ticks;
     }
     ASSERT_FALSE(engine->running()) << "still running after " << ticks << " ticks";
@@ -293,7 +301,8 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     simboard::Acquisition replay(replayClock);
     replay.configure(board);
     ASSERT_TRUE(replay.open(1024));
-    ASSERT_TRUE(replay.start(&engine->boardParameters.acquisition));
+    AcquisitionParameters started = engine->boardParameters().acquisition;
+    ASSERT_TRUE(replay.start(&started));
     replayClock.advanceMs(delivered / 1000 + 10);
     const double voltsPerCount = board.fullScale / 32768.0;
     for (uint64_t frame = 0; frame < delivered; frame += 1024) {
@@ -312,13 +321,13 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     pressStart();
     ASSERT_TRUE(engine->running());
     std::this_thread::sleep_for(milliseconds(settings.displayTime));
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);
-    EXPECT_GT(engine->filledCount, 0);
+    EXPECT_GT(engine->filledCount(), 0);
     EXPECT_TRUE(dialog.errors.empty());
     dialog.checked[IDC_START_STOP] = false;
-    engine->startAcquisition(0);
+    core->startAcquisition(0);
     EXPECT_FALSE(engine->running());
 }
 
@@ -344,7 +353,7 @@ TEST_F(SimBoardEngineTest, BoardFailures) {
         EXPECT_EQ(engine->running(), c.wantRunning);
         if (c.wantRunning) {
             tickUntilMessage(200, 20);
-            EXPECT_GT(engine->filledCount, 0);
+            EXPECT_GT(engine->filledCount(), 0);
         }
         EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(c.wantMessage, settings.deviceName)});
         EXPECT_EQ(dialog.destroyed, c.wantDestroyed);

@@ -36,18 +36,18 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
                                    "Control 10 list", "Property 22 null", "Start 2", "arm 200"}));
     EXPECT_TRUE(dialog.errors.empty());
     EXPECT_TRUE(engine->running());
-    EXPECT_EQ(engine->lastUpdateTick, 4321u);
+    EXPECT_EQ(core->lastUpdateTick(), 4321u);
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_EQ(dialog.timerPeriod, 200u);
     EXPECT_TRUE(dialog.checked[IDC_START_STOP]);
 
-    EXPECT_EQ(engine->channelCount, 2);
-    EXPECT_EQ(engine->activeChannelCount, 2);
-    EXPECT_EQ(engine->windowLength, 1024);
-    EXPECT_EQ(engine->blockLength, 1024);
-    EXPECT_EQ(engine->filledCount, 0);
-    EXPECT_EQ(engine->maxPendingBlocks, 32768);
-    EXPECT_DOUBLE_EQ(engine->channelRate, 10000.0);
+    EXPECT_EQ(engine->channelCount(), 2);
+    EXPECT_EQ(engine->activeChannelCount(), 2);
+    EXPECT_EQ(engine->windowLength(), 1024);
+    EXPECT_EQ(engine->blockLength(), 1024);
+    EXPECT_EQ(engine->filledCount(), 0);
+    EXPECT_EQ(engine->maxPendingBlocks(), 32768);
+    EXPECT_DOUBLE_EQ(engine->channelRate(), 10000.0);
     EXPECT_EQ(analysis.spectrumAverageCount, 1);
     EXPECT_EQ(utility.presets[kUtilityPropertyConnected], 1);
 
@@ -77,7 +77,7 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
 TEST_F(EngineTest, StartAtTickCountZeroStillCountsAsRunning) {
     dialog.tick = 0;
     pressStart();
-    EXPECT_EQ(engine->lastUpdateTick, 1u);
+    EXPECT_EQ(core->lastUpdateTick(), 1u);
     EXPECT_TRUE(engine->running());
 }
 
@@ -108,14 +108,14 @@ TEST_F(EngineTest, StartSizesWindowBlockAndPendingLimit) {
         view.sizeIndex = 1;
         pressStart();
         EXPECT_TRUE(engine->running());
-        EXPECT_EQ(engine->windowLength, c.wantN);
-        EXPECT_EQ(engine->blockLength, c.wantB);
-        EXPECT_EQ(engine->maxPendingBlocks, c.wantPending);
+        EXPECT_EQ(engine->windowLength(), c.wantN);
+        EXPECT_EQ(engine->blockLength(), c.wantB);
+        EXPECT_EQ(engine->maxPendingBlocks(), c.wantPending);
         EXPECT_EQ(utility.blockSamples, c.wantB * c.channels);
-        EXPECT_EQ(engine->channels[0].sampleCount, c.wantN);
-        EXPECT_EQ(engine->channels[31].sampleCount, c.wantN);
-        EXPECT_EQ(engine->plotScratchLength, c.wantN);
-        EXPECT_NE(engine->plotScratch, nullptr);
+        EXPECT_EQ(engine->measuredChannels()[0].sampleCount, c.wantN);
+        EXPECT_EQ(engine->measuredChannels()[31].sampleCount, c.wantN);
+        EXPECT_EQ(core->plotScratchLength(), c.wantN);
+        EXPECT_NE(core->plotScratch(), nullptr);
         EXPECT_EQ(analysis.fftWindow.length, static_cast<uint32_t>(c.wantN));
         EXPECT_TRUE(dialog.errors.empty());
         pressStop();
@@ -148,16 +148,18 @@ TEST_F(EngineTest, StartFailures) {
         FakeUtility u(freshDialog.log);
         FakeDevice d(freshDialog.log);
         FakeClient k(freshDialog.log);
+        FakeRecording r(k);
         d.board = device.board;
         c.script(u);
-        AcquisitionEngine e(settings, view, analysis, colours);
-        e.attachBoard(&u, &d, kVoltsPerCount);
-        e.bind(&freshDialog, &k);
+        const std::unique_ptr<LoggingCore> fresh = makeCore(k, r, nullptr, &u, &d, &freshDialog, kVoltsPerCount);
+        fresh->settings = settings;
+        fresh->viewState = view;
+        const AcquisitionEngine& e = fresh->engine;
         // Idle controls, as the dialog's set-up leaves them.
-        e.updateControlStates(true);
+        fresh->updateControlStates(true);
 
         freshDialog.checked[IDC_START_STOP] = true;
-        e.startAcquisition(0);
+        fresh->startAcquisition(0);
 
         const Log& got = freshDialog.log;
         EXPECT_EQ(freshDialog.errors, std::vector<std::string>{c.wantMessage});
@@ -182,7 +184,7 @@ TEST_F(EngineTest, StartFailures) {
             EXPECT_EQ(Log(got.begin() + static_cast<std::ptrdiff_t>(start), got.end()),
                       (Log{"Start 2", "Stop", "message"}));
         } else {
-            EXPECT_EQ(e.activeChannelCount, 0);
+            EXPECT_EQ(e.activeChannelCount(), 0);
         }
     }
 }
@@ -210,7 +212,7 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
 
         const size_t from = mark();
         if (c.byF2) {
-            engine->startAcquisition(1);
+            core->startAcquisition(1);
         } else {
             pressStop();
         }
@@ -235,7 +237,7 @@ TEST_F(EngineTest, StopSequence) {
     EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
                                    "Control 0 board", "Control 0 list", "Control 19 list"}));
     EXPECT_FALSE(engine->running());
-    EXPECT_EQ(engine->lastUpdateTick, 0u);
+    EXPECT_EQ(core->lastUpdateTick(), 0u);
     EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
     EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
@@ -243,19 +245,19 @@ TEST_F(EngineTest, StopSequence) {
     expectIdleControls();
     EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
     // The channel list read after the stop is applied and handed back.
-    EXPECT_EQ(engine->channelShown[1], 0);
-    EXPECT_EQ(colours[1], 0x123456u);
+    EXPECT_EQ(engine->channelShown()[1], 0);
+    EXPECT_EQ(colours()[1], 0x123456u);
     EXPECT_EQ(device.lists[kControlApplyList].entries[1], 0x123456u);
     EXPECT_EQ(device.lists[kControlApplyList].count, 2u);
 }
 
 TEST_F(EngineTest, F2TogglesTheButtonThenActsOnItsNewState) {
     dialog.checked[IDC_START_STOP] = false;
-    engine->startAcquisition(1);
+    core->startAcquisition(1);
     EXPECT_TRUE(dialog.checked[IDC_START_STOP]);
     EXPECT_TRUE(engine->running());
 
-    engine->startAcquisition(1);
+    core->startAcquisition(1);
     EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
     EXPECT_FALSE(engine->running());
     EXPECT_NE(findEntry(log, "Control 19 list"), std::string::npos);
@@ -274,49 +276,49 @@ TEST_F(EngineTest, WithoutBoardOrDialogNothingHappens) {
     EXPECT_FALSE(engine->running());
 
     // Not bound yet: neither start nor a tick reaches anything.
-    AcquisitionEngine unbound(settings, view, analysis, colours);
-    unbound.attachBoard(&utility, &device, kVoltsPerCount);
-    unbound.startAcquisition(1);
-    unbound.onAcquisitionTimer();
-    unbound.onViewModeClosed();
+    FakeRecording r(client);
+    const std::unique_ptr<LoggingCore> unbound = makeCore(client, r, nullptr, &utility, &device, nullptr, kVoltsPerCount);
+    unbound->startAcquisition(1);
+    unbound->onAcquisitionTimer();
+    unbound->onViewModeClosed();
     EXPECT_TRUE(log.empty());
-    EXPECT_FALSE(unbound.running());
+    EXPECT_FALSE(unbound->engine.running());
 }
 
 TEST_F(EngineTest, RestartWithTheSameWindowLengthClearsTheWindows) {
     pressStart();
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 1000 + j; });
-    engine->onAcquisitionTimer();
-    ASSERT_EQ(engine->filledCount, 1024);
-    double* const store = engine->channels[0].sampleStore;
+    core->onAcquisitionTimer();
+    ASSERT_EQ(engine->filledCount(), 1024);
+    double* const store = engine->measuredChannels()[0].sampleStore;
     pressStop();
 
     pressStart();
-    EXPECT_EQ(engine->filledCount, 0);
-    EXPECT_EQ(engine->channels[0].sampleStore, store);
+    EXPECT_EQ(engine->filledCount(), 0);
+    EXPECT_EQ(engine->measuredChannels()[0].sampleStore, store);
     for (int32_t c = 0; c < 2; ++c)
-        for (int32_t i = 0; i < 1024; ++i) ASSERT_EQ(engine->channels[c].samples[i], 0.0) << c << " " << i;
+        for (int32_t i = 0; i < 1024; ++i) ASSERT_EQ(engine->measuredChannels()[c].samples[i], 0.0) << c << " " << i;
 }
 
 // ---------------------------------------------------------------- ticks
 
 TEST_F(EngineTest, TickWithoutABlock) {
     pressStart();
-    ASSERT_EQ(engine->lastUpdateTick, 1000u);
+    ASSERT_EQ(core->lastUpdateTick(), 1000u);
     dialog.tick = 5000;
     device.list.entries[1] = (0u << 24) | 0x00FF00;
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from), (Log{"kill", "Property 3", "Property 8", "Property 11",
                                    "Control 0 list", "GetBlock", "arm 200"}));
-    EXPECT_EQ(engine->lastUpdateTick, 1000u);
+    EXPECT_EQ(core->lastUpdateTick(), 1000u);
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_EQ(dialog.timerPeriod, 200u);
-    EXPECT_EQ(engine->channelShown[1], 0);
-    EXPECT_EQ(colours[1], 0x00FF00u);
+    EXPECT_EQ(engine->channelShown()[1], 0);
+    EXPECT_EQ(colours()[1], 0x00FF00u);
     EXPECT_EQ(utility.presets[kUtilityPropertyStatus], 0);
     EXPECT_EQ(utility.presets[kUtilityPropertyReadyBlocks], 0);
     EXPECT_EQ(utility.presets[kUtilityPropertyConnected], 1);
@@ -332,14 +334,17 @@ TEST_F(EngineTest, TickAppliesTheChannelListOnlyOnAPositiveResult) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         pressStart();
-        colours[0] = kUntouchedColour;
+        // The start took the board's colour.
+        const uint32_t before = colours()[0];
+        ASSERT_NE(before, 0x0000FFu);
         device.list.entries[0] = (1u << 24) | 0x0000FF;
         device.listResult = c.result;
-        engine->onAcquisitionTimer();
-        EXPECT_EQ(colours[0], c.applied ? 0x0000FFu : kUntouchedColour);
+        core->onAcquisitionTimer();
+        EXPECT_EQ(colours()[0], c.applied ? 0x0000FFu : before);
         EXPECT_TRUE(dialog.timerArmed);
         device.listResult = 1;
         pressStop();
+        device.list.entries[0] = (1u << 24) | boardColour(0);
     }
 }
 
@@ -347,30 +352,30 @@ TEST_F(EngineTest, TickTakesAtMostDisplayBlocksAndDrawsOnce) {
     settings.displayBlocks = 2;
     view.sizeIndex = 2;     // N = 4096: B = 2048
     pressStart();
-    ASSERT_EQ(engine->blockLength, 2048);
+    ASSERT_EQ(engine->blockLength(), 2048);
     for (int b = 0; b < 3; ++b)
         utility.queueBlock(2048, 2, [b](int32_t j, int32_t c) { return (b + 1) * 100 + c; });
     dialog.tick = 7000;
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from),
               (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
                    "ReleaseBlock", "GetBlock", "ReleaseBlock", "redraw", "showDiskSpace", "arm 200"}));
     EXPECT_EQ(utility.blocks.size(), 1u);
-    EXPECT_EQ(engine->lastUpdateTick, 7000u);
-    EXPECT_EQ(engine->filledCount, 4096);
+    EXPECT_EQ(core->lastUpdateTick(), 7000u);
+    EXPECT_EQ(engine->filledCount(), 4096);
     for (int32_t c = 0; c < 2; ++c) {
         SCOPED_TRACE(c);
-        const double* x = engine->channels[c].samples;
+        const double* x = engine->measuredChannels()[c].samples;
         EXPECT_DOUBLE_EQ(x[0], (100 + c) * kVoltsPerCount);
         EXPECT_DOUBLE_EQ(x[2047], (100 + c) * kVoltsPerCount);
         EXPECT_DOUBLE_EQ(x[2048], (200 + c) * kVoltsPerCount);
         EXPECT_DOUBLE_EQ(x[4095], (200 + c) * kVoltsPerCount);
         // Statistics of the whole window, averaged over one acquisition.
-        EXPECT_DOUBLE_EQ(engine->channels[c].max, (200 + c) * kVoltsPerCount);
-        EXPECT_DOUBLE_EQ(engine->channels[c].min, (100 + c) * kVoltsPerCount);
+        EXPECT_DOUBLE_EQ(engine->measuredChannels()[c].max, (200 + c) * kVoltsPerCount);
+        EXPECT_DOUBLE_EQ(engine->measuredChannels()[c].min, (100 + c) * kVoltsPerCount);
     }
     EXPECT_DOUBLE_EQ(analysis.scopeMax, 201 * kVoltsPerCount);
     EXPECT_DOUBLE_EQ(analysis.scopeMin, 100 * kVoltsPerCount);
@@ -378,11 +383,11 @@ TEST_F(EngineTest, TickTakesAtMostDisplayBlocksAndDrawsOnce) {
 
     // The block left over comes with the next tick; the count stays at N.
     dialog.tick = 0;
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_TRUE(utility.blocks.empty());
-    EXPECT_EQ(engine->filledCount, 4096);
-    EXPECT_EQ(engine->lastUpdateTick, 1u);
-    EXPECT_DOUBLE_EQ(engine->channels[0].samples[4095], 300 * kVoltsPerCount);
+    EXPECT_EQ(engine->filledCount(), 4096);
+    EXPECT_EQ(core->lastUpdateTick(), 1u);
+    EXPECT_DOUBLE_EQ(engine->measuredChannels()[0].samples[4095], 300 * kVoltsPerCount);
 }
 
 TEST_F(EngineTest, RecordingWritesEveryBlockAfterItReachedTheWindows) {
@@ -393,12 +398,12 @@ TEST_F(EngineTest, RecordingWritesEveryBlockAfterItReachedTheWindows) {
     std::vector<double> latestAtWrite;
     std::vector<int16_t> blockAtWrite;
     client.duringWrite = [&] {
-        latestAtWrite.push_back(engine->channels[1].samples[1023]);
+        latestAtWrite.push_back(engine->measuredChannels()[1].samples[1023]);
         blockAtWrite.push_back(client.writtenBlock[2 * 1023 + 1]);
     };
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from),
               (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
@@ -418,7 +423,7 @@ TEST_F(EngineTest, AFailedWriteStopsWithoutReleasingItsBlock) {
     client.writeResult = false;
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from),
               (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
@@ -445,13 +450,13 @@ TEST_F(EngineTest, PendingBlockLimit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         pressStart();
-        ASSERT_EQ(engine->maxPendingBlocks, 32768);
-        const int32_t ready = engine->maxPendingBlocks + c.overLimit;
+        ASSERT_EQ(engine->maxPendingBlocks(), 32768);
+        const int32_t ready = engine->maxPendingBlocks() + c.overLimit;
         utility.readyBlocks = ready;
         dialog.errors.clear();
 
         const size_t from = mark();
-        engine->onAcquisitionTimer();
+        core->onAcquisitionTimer();
 
         const Log got = logSince(from);
         if (!c.stops) {
@@ -486,7 +491,7 @@ TEST_F(EngineTest, DisconnectInATick) {
         dialog.destroyed = false;
 
         const size_t from = mark();
-        engine->onAcquisitionTimer();
+        core->onAcquisitionTimer();
 
         EXPECT_EQ(dialog.errors,
                   std::vector<std::string>{dialogText(kDisconnectedInTickText, "QX420A")});
@@ -517,9 +522,9 @@ TEST_F(EngineTest, ATickDispatchedByAMessageBoxDoesNothing) {
         SCOPED_TRACE(c.name);
         pressStart();
         c.fail(utility);
-        dialog.duringMessage = [this] { engine->onAcquisitionTimer(); };
+        dialog.duringMessage = [this] { core->onAcquisitionTimer(); };
 
-        engine->onAcquisitionTimer();
+        core->onAcquisitionTimer();
 
         const size_t message = findEntry(log, "message");
         ASSERT_NE(message, std::string::npos);
@@ -540,10 +545,10 @@ TEST_F(EngineTest, ATickDispatchedWhileATickRunsDoesNothing) {
     pressStart();
     client.recording = true;
     utility.queueBlock(1024, 2, [](int32_t j, int32_t c) { return 1; });
-    client.duringWrite = [this] { engine->onAcquisitionTimer(); };
+    client.duringWrite = [this] { core->onAcquisitionTimer(); };
 
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from),
               (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
@@ -555,7 +560,7 @@ TEST_F(EngineTest, ATickDispatchedWhileATickRunsDoesNothing) {
     // Once the tick is over, the next one runs as usual.
     client.duringWrite = nullptr;
     const size_t next = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_NE(findEntry(log, "Property 8", next), std::string::npos);
 }
 
@@ -563,7 +568,7 @@ TEST_F(EngineTest, AStaleTickAfterAStopDoesNothing) {
     pressStart();
     pressStop();
     const size_t from = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_EQ(logSince(from), Log{"kill"});
     EXPECT_FALSE(dialog.timerArmed);
 
@@ -571,7 +576,7 @@ TEST_F(EngineTest, AStaleTickAfterAStopDoesNothing) {
     pressStart();
     engine->attachBoard(nullptr, nullptr, kVoltsPerCount);
     const size_t gone = mark();
-    engine->onAcquisitionTimer();
+    core->onAcquisitionTimer();
     EXPECT_EQ(logSince(gone), Log{"kill"});
     EXPECT_FALSE(dialog.timerArmed);
 }
@@ -599,7 +604,7 @@ TEST_F(EngineTest, ViewModeClosed) {
         const int invalidations = dialog.invalidations;
 
         const size_t from = mark();
-        engine->onViewModeClosed();
+        core->onViewModeClosed();
 
         EXPECT_EQ(logSince(from), (Log{"readControls", "invalidate"}));
         EXPECT_EQ(dialog.invalidations, invalidations + 1);
@@ -614,7 +619,7 @@ TEST_F(EngineTest, ViewModeClosed) {
 
 TEST_F(EngineTest, AveragingAndWindowClosedRestartTheAveraging) {
     analysis.spectrumAverageCount = 7;
-    engine->onAveragingClosed();
+    core->onAveragingClosed();
     EXPECT_EQ(analysis.spectrumAverageCount, 1);
     EXPECT_EQ(log, (Log{"readControls", "invalidate"}));
 
@@ -623,7 +628,7 @@ TEST_F(EngineTest, AveragingAndWindowClosedRestartTheAveraging) {
     client.onReadControls = [this] { view.fftWnd = 5; };
     analysis.spectrumAverageCount = 7;
     log.clear();
-    engine->onWindowClosed();
+    core->onWindowClosed();
     EXPECT_EQ(log, (Log{"readControls", "invalidate"}));
     EXPECT_EQ(analysis.spectrumAverageCount, 1);
     EXPECT_EQ(analysis.fftWindow.windowId, 5);

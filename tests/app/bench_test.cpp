@@ -9,6 +9,7 @@
 
 #include "app/application_core.h"
 #include "resources/resource.h"
+#include "tests/support/fake_board.h"
 #include "tests/support/fake_dialog.h"
 #include "tests/support/fake_plot.h"
 
@@ -31,19 +32,35 @@ protected:
         app.mainPlot = app.topPlot = nullptr;
     }
 
+    // A run on a fake board of three channels at 10240 Hz each, 0 and 2
+    // shown, in the window of 1024 samples; the calls so far forgotten.
+    void startThreeChannels() {
+        BoardParameters& b = device.board;
+        b.channelCount = 3;
+        b.acquisition.aggregateRate = 3 * 10240.0;
+        for (uint32_t k = 0; k < 3; ++k) {
+            b.gainWords[k] = 1;
+            b.channelWords[k] = k;
+            b.channels[k].shown = k == 1 ? 0 : 1;
+            b.channels[k].colour = 0x102030u * (k + 1);
+        }
+        app.engine.attachBoard(&utility, &device, 10.0 / 32768.0);
+        dialog.checked[IDC_START_STOP] = true;
+        app.startAcquisition(0);
+        ASSERT_TRUE(app.engine.running());
+        ASSERT_EQ(app.engine.windowLength(), 1024);
+        dialog.log.clear();
+    }
+
     // Three channels in use, 0 and 2 shown, each a bin-centred sine in its
-    // full window of 1024 samples.
-    void fillChannels() {
-        AcquisitionEngine& e = app.engine;
-        e.activeChannelCount = 3;
-        e.channelCount = 3;
-        e.channelRate = 10240.0;
-        e.filledCount = e.windowLength;
-        e.channelShown[0] = 1;
-        e.channelShown[1] = 0;
-        e.channelShown[2] = 1;
+    // window of 1024 samples, of which `filled` came since the start.
+    void fillChannels(int32_t filled = 1024) {
+        startThreeChannels();
+        const std::vector<int16_t> zeros(size_t(filled) * 3, 0);
+        app.engine.distributeBlock(zeros.data(), filled);
+        ASSERT_EQ(app.engine.filledCount(), filled);
         for (int c = 0; c < 3; ++c) {
-            ChannelRecord& channel = e.channels[c];
+            ChannelRecord& channel = app.engine.measuredChannels()[c];
             ASSERT_EQ(channel.sampleCount, 1024);
             for (int i = 0; i < 1024; ++i) {
                 channel.samples[i] = (c + 1) * std::sin(2 * kPi * (40 + 100 * c) * i / 1024.0);
@@ -62,6 +79,9 @@ protected:
     FakeDialog dialog;
     FakePlot mainPlot;
     FakePlot topPlot;
+    std::vector<std::string> boardLog;
+    FakeUtility utility{boardLog};
+    FakeDevice device{boardLog};
     ApplicationCore app;
 };
 
@@ -179,17 +199,17 @@ TEST_F(BenchTest, RedrawWithAnalysisCallsThePlotsInOrder) {
     // in their colours, with their markers; the hidden channel 1 is only in
     // the top plot.
     ASSERT_EQ(mainPlot.curves.size(), 2u);
-    EXPECT_EQ(mainPlot.curves[0].colour, app.engine.channelColour[0]);
-    EXPECT_EQ(mainPlot.curves[1].colour, app.engine.channelColour[2]);
+    EXPECT_EQ(mainPlot.curves[0].colour, app.engine.channelColours()[0]);
+    EXPECT_EQ(mainPlot.curves[1].colour, app.engine.channelColours()[2]);
     ASSERT_TRUE(mainPlot.curves[0].hasMarkers);
     EXPECT_EQ(mainPlot.curves[0].markers[1].bin, 40);
     EXPECT_EQ(mainPlot.curves[1].markers[1].bin, 240);
-    EXPECT_NEAR(app.engine.channels[2].freq, 240 * 10.0, 1e-3);
+    EXPECT_NEAR(app.engine.measuredChannels()[2].freq, 240 * 10.0, 1e-3);
     // dB relative to the volt scale: a 3 V peak sits at 10 log10(4.5 / enbw / 100).
     const double enbw = app.analysis.fftWindow.enbw;
     EXPECT_NEAR(mainPlot.curves[1].values[240], 10 * std::log10(4.5 / enbw / 100.0), 1e-3);
     ASSERT_EQ(topPlot.curves.size(), 3u);
-    EXPECT_FLOAT_EQ(topPlot.curves[1].values[256], static_cast<float>(app.engine.channels[1].samples[256]));
+    EXPECT_FLOAT_EQ(topPlot.curves[1].values[256], static_cast<float>(app.engine.measuredChannels()[1].samples[256]));
 }
 
 TEST_F(BenchTest, OscilloscopeViewHandsOverNoMarkers) {
@@ -201,7 +221,7 @@ TEST_F(BenchTest, OscilloscopeViewHandsOverNoMarkers) {
     ASSERT_EQ(mainPlot.curves.size(), 2u);
     EXPECT_FALSE(mainPlot.curves[0].hasMarkers);
     EXPECT_EQ(mainPlot.pointsPerCurve, 1024);
-    EXPECT_EQ(mainPlot.curves[0].values[100], static_cast<float>(app.engine.channels[0].samples[100]));
+    EXPECT_EQ(mainPlot.curves[0].values[100], static_cast<float>(app.engine.measuredChannels()[0].samples[100]));
 }
 
 // A plain repaint recomputes nothing and leaves the list alone; a view
@@ -210,27 +230,26 @@ TEST_F(BenchTest, RedrawWithoutAnalysisRecomputesNothing) {
     fillChannels();
     selectView(ViewMode::SpectrumVolts);
     app.redrawPlots(true);
-    const double peak = app.engine.channels[0].powerPeak;
+    const double peak = app.engine.measuredChannels()[0].powerPeak;
     const std::vector<std::string> lines = dialog.lists[IDC_INFO].lines;
 
-    for (int i = 0; i < 1024; ++i) app.engine.channels[0].samples[i] *= 2.0;
+    for (int i = 0; i < 1024; ++i) app.engine.measuredChannels()[0].samples[i] *= 2.0;
     selectView(ViewMode::SpectrumDb0);
     app.redrawPlots(false);
-    EXPECT_EQ(app.engine.channels[0].powerPeak, peak);
+    EXPECT_EQ(app.engine.measuredChannels()[0].powerPeak, peak);
     EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
     EXPECT_EQ(dialog.lists[IDC_INFO].lines, lines);
     // dB0: the strongest bin of all channels at the top, 0 dB.
-    const double top = 10 * std::log10(app.engine.channels[2].powerPeak / 100.0);
+    const double top = 10 * std::log10(app.engine.measuredChannels()[2].powerPeak / 100.0);
     EXPECT_NEAR(mainPlot.range.dataTop, top, 1e-4);
 }
 
 TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
-    fillChannels();
+    fillChannels(1000);
     selectView(ViewMode::SpectrumVolts);
-    app.engine.filledCount = 1000;
-    app.engine.channels[0].freq = -1.0;
+    app.engine.measuredChannels()[0].freq = -1.0;
     app.redrawPlots(true);
-    EXPECT_EQ(app.engine.channels[0].freq, -1.0);
+    EXPECT_EQ(app.engine.measuredChannels()[0].freq, -1.0);
     EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);    // the list is rebuilt all the same
 }
 
@@ -242,17 +261,20 @@ TEST_F(BenchTest, ResultsListKeepsTheScrollPosition) {
     dialog.lists[IDC_INFO].top = 4;
     app.rebuildResultsList();
     EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 12u);    // channels 0 and 2, six lines each
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines[6], "---- Channel \xB9 1, Gain =  1 --------");
+    EXPECT_EQ(dialog.lists[IDC_INFO].lines[6], "---- Channel \xB9 3, Gain =  1 --------");
     EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
     EXPECT_TRUE(dialog.lists[IDC_INFO].redrawing);
 
-    app.engine.channels[2].releaseBuffers();
+    app.engine.measuredChannels()[2].releaseBuffers();
     app.rebuildResultsList();
     EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 6u);
     EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
 
-    app.engine.activeChannelCount = 0;
-    app.rebuildResultsList();
+    // No channel in use before the first start.
+    ApplicationCore fresh;
+    fresh.bindDialog(&dialog);
+    fresh.rebuildResultsList();
+    fresh.bindDialog(nullptr);
     EXPECT_EQ(dialog.lists[IDC_INFO].lines, std::vector<std::string>{""});
 }
 
@@ -265,7 +287,7 @@ TEST_F(BenchTest, NoTopPlotAndNoDrawableControl) {
     // Nothing drawn, yet the analysis and the list follow the new data.
     const std::vector<std::string> want = {"list begin", "list end"};
     EXPECT_EQ(dialog.log, want);
-    EXPECT_NEAR(app.engine.channels[0].freq, 400.0, 1e-3);
+    EXPECT_NEAR(app.engine.measuredChannels()[0].freq, 400.0, 1e-3);
     EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
 }
 
@@ -349,8 +371,10 @@ TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
     EXPECT_EQ(dialog.log[1], "paint 1006");
 
     // Running, 11 ms after the last tick's redraw: the next tick draws it.
-    dialog.log.clear();
-    app.engine.lastUpdateTick = dialog.tick - 11;
+    dialog.tick -= 11;
+    startThreeChannels();
+    dialog.tick += 11;
+    ASSERT_EQ(app.lastUpdateTick(), dialog.tick - 11);
     app.onPlotMove(0);
     EXPECT_EQ(dialog.log, std::vector<std::string>{"main move 0 30,40"});
 

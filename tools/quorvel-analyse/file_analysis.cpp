@@ -40,10 +40,7 @@ bool FileAnalysis::prepare(const AnalysisSettings& settings, int32_t channelCoun
     }
     // As the engine sizes its buffers: the transform's length, the window and
     // the dither; the analyser starts as the bench's does at its start.
-    FftWindow& window = analyser.fftWindow;
-    if (!window.resize(n)) complete = false;
-    window.computeWindow(settings.windowId);
-    window.ditherAmplitude = kDitherAmplitude;
+    if (!analyser.prepare(n, settings.windowId)) complete = false;
     analyser.spectrumAverageCount = 1;
     analyser.ditherState = 1;
 
