@@ -9,7 +9,7 @@ constexpr double kSqrtHalf = 0.7071067811865476;
 // ENB less this gives the PP figure.
 constexpr double kPpOffset = 2.7;
 
-void addFormattedLine(ResultsLineSink& sink, const char* format, ...)
+void addFormattedLine(ResultsLines& lines, const char* format, ...)
 #if defined(__MINGW_PRINTF_FORMAT)
     __attribute__((format(__MINGW_PRINTF_FORMAT, 2, 3)))
 #elif defined(__GNUC__)
@@ -17,17 +17,18 @@ void addFormattedLine(ResultsLineSink& sink, const char* format, ...)
 #endif
     ;
 
-void addFormattedLine(ResultsLineSink& sink, const char* format, ...) {
-    char line[kResultsLineBytes];
+void addFormattedLine(ResultsLines& lines, const char* format, ...) {
+    constexpr int kRoom = static_cast<int>(sizeof lines.line / sizeof lines.line[0]);
+    if (lines.count >= kRoom) return;
+    char* line = lines.line[lines.count++];
     va_list args;
     va_start(args, format);
-    const int n = std::vsnprintf(line, sizeof line, format, args);
+    const int n = std::vsnprintf(line, kResultsLineBytes, format, args);
     va_end(args);
     if (n < 0) line[0] = 0;
-    sink.addListLine(line);
 }
 
-void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLineSink& sink) {
+void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLines& sink) {
     addFormattedLine(sink, "---- Channel \xB9%2d, Gain = %2d --------", channel.channelNumber + 1,
                      channel.gain & 0xFF);
     addFormattedLine(sink, "Min   = %7.3f V", channel.min);
@@ -53,13 +54,14 @@ void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLin
 }  // namespace
 
 void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, ViewMode viewMode, ResultsLineSink& sink) {
+                       int activeChannelCount, ViewMode viewMode, ResultsLines& lines) {
+    lines.count = 0;
     if (activeChannelCount < 1 || !channels) {
-        sink.addListLine("");
+        addFormattedLine(lines, "%s", "");
         return;
     }
     const int count = activeChannelCount > kChannelRecordCount ? kChannelRecordCount : activeChannelCount;
     for (int i = 0; i < count; ++i) {
-        if (channelShown && channelShown[i]) addChannelLines(channels[i], viewMode, sink);
+        if (channelShown && channelShown[i]) addChannelLines(channels[i], viewMode, lines);
     }
 }

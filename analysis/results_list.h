@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "analysis/signal_metrics.h"
-#include "display/view_mode.h"
+#include "analysis/view_mode.h"
 
 // Size of one formatted line, terminator included; longer lines are cut.
 inline constexpr int kResultsLineBytes = 256;
@@ -14,18 +14,17 @@ inline constexpr int kResultsLineBytes = 256;
 inline constexpr int kSpectrumLinesPerChannel = 13;
 inline constexpr int kScopeLinesPerChannel = 6;
 
-// Receives the lines in order.
-class ResultsLineSink {
-public:
-    virtual void addListLine(const char* line) = 0;
-
-protected:
-    ~ResultsLineSink() = default;
+// The lines of the list, in order: room for every channel's block in a
+// spectrum view (about 104 KiB, so keep it off the stack).
+struct ResultsLines {
+    int count = 0;
+    char line[kChannelRecordCount * kSpectrumLinesPerChannel][kResultsLineBytes];
 };
 
-// Hands the lines of the list to `sink`: one empty line when no channel is in
-// use; otherwise the block of every channel 0..activeChannelCount-1 whose
-// channelShown flag is set (13 lines in the spectrum views, 6 in the
-// oscilloscope view; any other value counts as a spectrum view). Volt values are shown as stored in the records.
+// Writes the lines of the list into `lines`: one empty line when no channel
+// is in use; otherwise the block of every channel 0..activeChannelCount-1
+// whose channelShown flag is set (13 lines in the spectrum views, 6 in the
+// oscilloscope view; any other value counts as a spectrum view). Volt values
+// are shown as stored in the records.
 void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, ViewMode viewMode, ResultsLineSink& sink);
+                       int activeChannelCount, ViewMode viewMode, ResultsLines& lines);

@@ -12,8 +12,8 @@
 
 #include "analysis/channel_workers.h"
 #include "analysis/fft_window.h"
-#include "display/plot_interface.h"
-#include "display/view_mode.h"
+#include "analysis/markers.h"
+#include "analysis/view_mode.h"
 
 inline constexpr int kChannelRecordCount = 32;
 inline constexpr int kHarmonicCount = 9;                // orders 2..10

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "app/application_core.h"
-#include "platform/dialog_services.h"
+#include "app/dialog_services.h"
 #include "ui/window.h"
 
 class Application : public DialogWindow, public ApplicationCore, public DialogServices {

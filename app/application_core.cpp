@@ -51,7 +51,8 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
     std::snprintf(text, sizeof text, format.c_str(), name ? name : "");
 }
 
-ApplicationCore::ApplicationCore(RecordStorage& storage) : engine(analysis), recorder(storage) {
+ApplicationCore::ApplicationCore(RecordStorage& storage)
+    : engine(analysis), recorder(storage), resultsLines_(std::make_unique<ResultsLines>()) {
     presetConstructorDefaults(settings);
     for (int k = 0; k < kChannelRecordCount; ++k) plotStyle.channelColour[k] = presetChannelColour(k);
     analysis.setWorkers(&workers);
@@ -184,17 +185,6 @@ constexpr int32_t kPlotKindScope = 0;
 
 // CBN_CLOSEUP: a combo box's drop-down list closed.
 constexpr int32_t kComboClosed = 8;
-
-// Receives the results lines into the list box.
-class ListBoxSink final : public ResultsLineSink {
-public:
-    ListBoxSink(DialogServices& dialog, int32_t control) : dialog_(dialog), control_(control) {}
-    void addListLine(const char* line) override { dialog_.addListLine(control_, line); }
-
-private:
-    DialogServices& dialog_;
-    int32_t control_;
-};
 
 int32_t selectionOf(DialogServices& dialog, int32_t control) {
     return static_cast<int16_t>(dialog.comboSelection(control));
@@ -642,7 +632,7 @@ void ApplicationCore::rebuildResultsList() {
     for (int32_t i = 0; i < kChannelRecordCount; ++i) {
         listed[i] = channels[i].hasBuffers() ? engine.channelShown()[i] : 0;
     }
-    ListBoxSink sink(*dialog_, IDC_INFO);
-    buildResultsLines(channels, listed, engine.activeChannelCount(), viewState.displayMode, sink);
+    buildResultsLines(channels, listed, engine.activeChannelCount(), viewState.displayMode, *resultsLines_);
+    for (int i = 0; i < resultsLines_->count; ++i) dialog_->addListLine(IDC_INFO, resultsLines_->line[i]);
     dialog_->endListUpdate(IDC_INFO, top);
 }

@@ -3,15 +3,17 @@
 // portable form: the Windows application object derives from this class and
 // adds the window. Start-up reaches the system only through StartupServices.
 #include <cstdint>
+#include <memory>
 
 #include "acquisition/board_interface.h"
 #include "acquisition/engine.h"
+#include "analysis/results_list.h"
 #include "analysis/signal_metrics.h"
 #include "app/component_loader.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "display/plot_interface.h"
-#include "platform/dialog_services.h"
+#include "app/dialog_services.h"
 #include "recording/recorder.h"
 
 inline constexpr const char kConfigFileName[] = "Quorvel.cfg";
@@ -182,6 +184,7 @@ private:
     void show(const char* utf8Format, ...);
 
     DialogServices* dialog_ = nullptr;
+    std::unique_ptr<ResultsLines> resultsLines_;    // the list's lines of the latest rebuild
     uint32_t lastUpdateTick_ = 0;
     bool inTick_ = false;
     float* plotScratch_ = nullptr;      // plotScratchLength_ floats, one curve at a time

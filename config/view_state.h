@@ -2,7 +2,7 @@
 // The five view settings kept in Quorvel.sav between runs.
 #include <cstdint>
 
-#include "display/view_mode.h"
+#include "analysis/view_mode.h"
 
 // Lengths of the lists the saved positions address. Reading clamps every
 // position into its list, so a stored value never indexes outside sizeArray,

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/markers.h"
 #include "platform/component_abi.h"
 
 struct PlotRect {
@@ -29,25 +30,6 @@ struct PlotRange {
     float dataBottom, dataTop;      // the plotted value that falls there
 };
 static_assert(sizeof(PlotRange) == 24);
-
-// One marker drawn with a curve (five 32-bit words).
-struct MarkerRecord {
-    uint32_t kind;          // kMarkerLevelLine, kMarkerBin or kMarkerNone
-    uint32_t colour;        // 0x00BBGGRR
-    uint32_t reserved;      // always 0
-    int32_t bin;            // spectrum bin (0 for a level line)
-    union {
-        int32_t channel;    // bin marker: channel index
-        float level;        // level line: the level
-    };
-};
-static_assert(sizeof(MarkerRecord) == 20);
-static_assert(offsetof(MarkerRecord, bin) == 12);
-
-inline constexpr uint32_t kMarkerNone = 0;
-inline constexpr uint32_t kMarkerBin = 0x202;
-inline constexpr uint32_t kMarkerLevelLine = 0x40000001;
-inline constexpr int kMarkersPerChannel = 12;
 
 // Appearance of a plot, handed to SetStyle; it must stay in place for the
 // whole run. The numeric members without a configuration key are read by our

@@ -6,7 +6,7 @@
 
 #include "analysis/signal_metrics.h"
 #include "display/plot_interface.h"
-#include "display/view_mode.h"
+#include "analysis/view_mode.h"
 
 // Range, units and points per curve of one plot. The unit texts are static
 // and keep their trailing blanks; a null y unit is not handed over.

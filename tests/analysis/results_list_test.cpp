@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace {
 
-class CollectedLines : public ResultsLineSink {
-public:
-    void addListLine(const char* line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
+
 
 // Channel records with every value set; channel i is hardware channel
 // 10 + i.
@@ -39,9 +36,9 @@ public:
     }
 
     std::vector<std::string> build(int activeChannelCount, int viewMode) {
-        CollectedLines sink;
-        buildResultsLines(channels, shown, activeChannelCount, static_cast<ViewMode>(viewMode), sink);
-        return sink.lines;
+        const auto lines = std::make_unique<ResultsLines>();
+        buildResultsLines(channels, shown, activeChannelCount, static_cast<ViewMode>(viewMode), *lines);
+        return std::vector<std::string>(lines->line, lines->line + lines->count);
     }
 
     ChannelRecord channels[kChannelRecordCount];

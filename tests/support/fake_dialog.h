@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/dialog_services.h"
+#include "app/dialog_services.h"
 
 class FakeDialog : public DialogServices {
 public:

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <variant>
 
 #include "analysis/fft_window.h"
@@ -14,12 +15,6 @@ namespace {
 
 constexpr double kSqrtHalf = 0.7071067811865476;    // as the results list
 constexpr double kPpOffset = 2.7;                   // PP = ENB - 2.7, as the results list
-
-class LineCollector final : public ResultsLineSink {
-public:
-    void addListLine(const char* line) override { lines.push_back(cp1251ToUtf8(line)); }
-    std::vector<std::string> lines;
-};
 
 using FieldValue = std::variant<std::string, int64_t, double>;
 
@@ -100,9 +95,11 @@ std::vector<std::string> resultsLines(const FileAnalysis& analysis, const std::v
     for (int32_t c : shown) {
         if (c >= 0 && c < analysis.channelCount()) listed[c] = 1;
     }
-    LineCollector collector;
-    buildResultsLines(analysis.channels, listed, analysis.channelCount(), analysis.settings().view, collector);
-    return collector.lines;
+    const auto built = std::make_unique<ResultsLines>();
+    buildResultsLines(analysis.channels, listed, analysis.channelCount(), analysis.settings().view, *built);
+    std::vector<std::string> lines;
+    for (int i = 0; i < built->count; ++i) lines.push_back(cp1251ToUtf8(built->line[i]));
+    return lines;
 }
 
 void writeCsvHeader(std::ostream& out, ViewMode view) {

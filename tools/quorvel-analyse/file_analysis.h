@@ -15,7 +15,7 @@
 
 #include "analysis/channel_workers.h"
 #include "analysis/signal_metrics.h"
-#include "display/view_mode.h"
+#include "analysis/view_mode.h"
 #include "tools/quorvel-analyse/recording_file.h"
 
 struct AnalysisSettings {

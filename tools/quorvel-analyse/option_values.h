@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "display/view_mode.h"
+#include "analysis/view_mode.h"
 
 // Window lengths the tool takes: powers of two from the FFT's shortest to
 // 2^30 points.

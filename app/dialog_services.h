@@ -1,8 +1,8 @@
 #pragma once
-// What the running program's portable parts (acquisition engine, plot calls,
-// results list, recorder) need from the main dialog and the system: its
-// controls by id, timer 1, the tick count, the error box and the plot
-// surfaces. The Windows application object implements it over the real
+// What the running program's portable side (ApplicationCore: the run, the
+// plot calls, the results list, the disk texts) needs from the main dialog
+// and the system: its controls by id, timer 1, the tick count, the error box
+// and the plot surfaces. The Windows application object implements it over the real
 // dialog; tests implement it with fakes.
 //
 // Platform types: a device context is void* here (HDC on Windows); PlotRect
