@@ -35,33 +35,33 @@ int32_t maxPendingBlocksFor(int32_t maxUsedMemory, int32_t blockLength, int32_t 
 
 // What a start needs: the window length chosen and the settings of a run.
 struct StartRequest {
-    int32_t sizeEntry;          // the Size list's entry; 0 or less: the last start's N
-    int32_t windowId;           // FFT window of the analysis
-    int32_t displayTime;        // ms between ticks: sizes B
-    int32_t displayBlocks;      // blocks taken per tick at most
-    int32_t maxUsedMemory;      // bytes the board may keep pending
-    int32_t averageCounter;     // blocks averaged in the time statistics
+    int32_t sizeEntry;       // the Size list's entry; 0 or less: the last start's N
+    int32_t windowId;        // FFT window of the analysis
+    int32_t displayTime;     // ms between ticks: sizes B
+    int32_t displayBlocks;   // blocks taken per tick at most
+    int32_t maxUsedMemory;   // bytes the board may keep pending
+    int32_t averageCounter;  // blocks averaged in the time statistics
 };
 
 // How the board part of a start ended.
 enum class StartResult {
     Started,
-    BadBlockSize,       // the board refused the block size
-    Disconnected,       // the board reports itself disconnected
-    StartRefused,       // Start failed; the board was stopped again
+    BadBlockSize,  // the board refused the block size
+    Disconnected,  // the board reports itself disconnected
+    StartRefused,  // Start failed; the board was stopped again
 };
 
 // How a tick ended.
 struct TickResult {
     enum class Kind {
-        Running,            // the run goes on
-        TooManyPending,     // more blocks waited than the limit: `pending`
-        Disconnected,       // the board reports itself disconnected
-        SubscriberFailed,   // `subscriber` refused a block, which was not given back
+        Running,           // the run goes on
+        TooManyPending,    // more blocks waited than the limit: `pending`
+        Disconnected,      // the board reports itself disconnected
+        SubscriberFailed,  // `subscriber` refused a block, which was not given back
     };
     Kind kind = Kind::Running;
-    int32_t taken = 0;                          // blocks taken
-    int32_t pending = 0;                        // blocks waiting at the board
+    int32_t taken = 0;    // blocks taken
+    int32_t pending = 0;  // blocks waiting at the board
     const BlockSubscriber* subscriber = nullptr;
 };
 
@@ -141,17 +141,17 @@ private:
     std::vector<BlockSubscriber*> subscribers_;
     StartRequest request_{};
 
-    BoardParameters boardParameters_;   // type 190, filled by the board's Control command 0
-    int32_t channelCount_ = 1;          // channels the board delivers, 1..32
-    int32_t activeChannelCount_ = 0;    // channels of the last start that passed its checks
-    int32_t windowLength_ = 1024;       // N
-    int32_t filledCount_ = 1024;        // samples appended per channel since the start, <= N
-    int32_t blockLength_ = 1024;        // B
+    BoardParameters boardParameters_;  // type 190, filled by the board's Control command 0
+    int32_t channelCount_ = 1;         // channels the board delivers, 1..32
+    int32_t activeChannelCount_ = 0;   // channels of the last start that passed its checks
+    int32_t windowLength_ = 1024;      // N
+    int32_t filledCount_ = 1024;       // samples appended per channel since the start, <= N
+    int32_t blockLength_ = 1024;       // B
     int32_t maxPendingBlocks_ = 0;
     bool running_ = false;
-    double channelRate_ = 10000.0;      // Hz, one channel
-    double aggregateRate_ = 10000.0;    // Hz, all channels
+    double channelRate_ = 10000.0;    // Hz, one channel
+    double aggregateRate_ = 10000.0;  // Hz, all channels
     int32_t channelShown_[kChannelRecordCount] = {};
-    uint32_t channelColour_[kChannelRecordCount];   // 0x00BBGGRR
+    uint32_t channelColour_[kChannelRecordCount];  // 0x00BBGGRR
     ChannelRecord channels_[kChannelRecordCount];
 };

@@ -8,13 +8,13 @@
 
 // One marker drawn with a curve (five 32-bit words).
 struct MarkerRecord {
-    uint32_t kind;          // kMarkerLevelLine, kMarkerBin or kMarkerNone
-    uint32_t colour;        // 0x00BBGGRR
-    uint32_t reserved;      // always 0
-    int32_t bin;            // spectrum bin (0 for a level line)
+    uint32_t kind;      // kMarkerLevelLine, kMarkerBin or kMarkerNone
+    uint32_t colour;    // 0x00BBGGRR
+    uint32_t reserved;  // always 0
+    int32_t bin;        // spectrum bin (0 for a level line)
     union {
-        int32_t channel;    // bin marker: channel index
-        float level;        // level line: the level
+        int32_t channel;  // bin marker: channel index
+        float level;      // level line: the level
     };
 };
 static_assert(sizeof(MarkerRecord) == 20);

@@ -53,8 +53,8 @@ void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLin
 
 }  // namespace
 
-void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, ViewMode viewMode, ResultsLines& lines) {
+void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown, int activeChannelCount,
+                       ViewMode viewMode, ResultsLines& lines) {
     lines.count = 0;
     if (activeChannelCount < 1 || !channels) {
         addFormattedLine(lines, "%s", "");

@@ -26,5 +26,5 @@ struct ResultsLines {
 // whose channelShown flag is set (13 lines in the spectrum views, 6 in the
 // oscilloscope view; any other value counts as a spectrum view). Volt values
 // are shown as stored in the records.
-void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown,
-                       int activeChannelCount, ViewMode viewMode, ResultsLines& lines);
+void buildResultsLines(const ChannelRecord* channels, const int32_t* channelShown, int activeChannelCount,
+                       ViewMode viewMode, ResultsLines& lines);

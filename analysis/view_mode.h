@@ -13,8 +13,7 @@ inline constexpr int32_t kViewModeCount = 4;
 
 // The three spectrum views; any other value shows the time signal.
 inline constexpr bool isSpectrumView(ViewMode mode) {
-    return mode == ViewMode::SpectrumVolts || mode == ViewMode::SpectrumDb0 ||
-           mode == ViewMode::SpectrumDb;
+    return mode == ViewMode::SpectrumVolts || mode == ViewMode::SpectrumDb0 || mode == ViewMode::SpectrumDb;
 }
 // The two decibel views, which have no auto scale.
 inline constexpr bool isDecibelView(ViewMode mode) {

@@ -248,8 +248,7 @@ constexpr char kDisconnectedAtStart[] = "Устройство (%s) отключ�
 constexpr char kStartFailed[] = "Ошибка... \n Не верные параметры сбора данных.";
 constexpr char kTooManyPending[] =
     "Ошибка... \n Слишком медленная скорость записи на диск! \n Имеется не записанных блоков - %d.";
-constexpr char kDisconnectedInTick[] =
-    "Устройство (%s) неожиданно отключилось!\n Программа будет завершена!";
+constexpr char kDisconnectedInTick[] = "Устройство (%s) неожиданно отключилось!\n Программа будет завершена!";
 
 // A tick count of 0 means idle, so a running bench never stores it.
 uint32_t nonZero(uint32_t tick) { return tick ? tick : 1; }
@@ -271,9 +270,12 @@ void ApplicationCore::startAcquisition(int32_t notification) {
     // A Size list without a selection keeps the window length of the last start.
     const int32_t sizeIndex = viewState.sizeIndex;
     const bool sized = sizeIndex >= 0 && sizeIndex < settings.sizeCount && sizeIndex < kMaxSizes;
-    const StartRequest request{sized ? settings.sizeArray[sizeIndex] : 0, viewState.fftWnd,
-                               settings.displayTime, settings.displayBlocks,
-                               settings.maxUsedMemory, settings.averageCounter};
+    const StartRequest request{sized ? settings.sizeArray[sizeIndex] : 0,
+                               viewState.fftWnd,
+                               settings.displayTime,
+                               settings.displayBlocks,
+                               settings.maxUsedMemory,
+                               settings.averageCounter};
     engine.configure(request);
 
     haltAcquisition();
@@ -490,8 +492,7 @@ void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
 }
 
 int32_t packPlotPoint(PlotPoint point, const PlotRect& client) {
-    if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom)
-        return -1;
+    if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom) return -1;
     if (point.x < 0 || point.y < 0 || point.x > 0xFFFF || point.y > 0x7FFF) return -1;
     return point.x | (point.y << 16);
 }
@@ -563,9 +564,9 @@ void ApplicationCore::drawMainPlot(bool withAnalysis) {
     const ViewMode view = viewState.displayMode;
     const bool spectrumView = length != 0 && isSpectrumView(view);
     if (withAnalysis && spectrumView && engine.filledCount() >= length) {
-        const SpectrumPassInput input{length, engine.filledCount(), engine.activeChannelCount(), view,
-                                      viewState.fftAvg, viewState.fftWnd, engine.channelRate(),
-                                      engine.channelColours()};
+        const SpectrumPassInput input{
+            length,           engine.filledCount(), engine.activeChannelCount(), view,
+            viewState.fftAvg, viewState.fftWnd,     engine.channelRate(),        engine.channelColours()};
         analysis.runSpectrumPass(engine.measuredChannels(), input);
     }
 

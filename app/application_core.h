@@ -10,10 +10,10 @@
 #include "analysis/results_list.h"
 #include "analysis/signal_metrics.h"
 #include "app/component_loader.h"
+#include "app/dialog_services.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "display/plot_interface.h"
-#include "app/dialog_services.h"
 #include "recording/recorder.h"
 
 inline constexpr const char kConfigFileName[] = "Quorvel.cfg";
@@ -184,10 +184,10 @@ private:
     void show(const char* utf8Format, ...);
 
     DialogServices* dialog_ = nullptr;
-    std::unique_ptr<ResultsLines> resultsLines_;    // the list's lines of the latest rebuild
+    std::unique_ptr<ResultsLines> resultsLines_;  // the list's lines of the latest rebuild
     uint32_t lastUpdateTick_ = 0;
     bool inTick_ = false;
-    float* plotScratch_ = nullptr;      // plotScratchLength_ floats, one curve at a time
+    float* plotScratch_ = nullptr;  // plotScratchLength_ floats, one curve at a time
     int32_t plotScratchLength_ = 0;
 };
 

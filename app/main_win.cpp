@@ -1,7 +1,7 @@
 // Process entry and message loop.
 #include <windows.h>
 
-#include "app/application.h"
+#include "app/application_win.h"
 #include "resources/resource.h"
 
 namespace {

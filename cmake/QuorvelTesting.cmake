@@ -4,6 +4,23 @@
 # 64-bit Windows build the program is one CTest test run under Wine (a Wine
 # process per test case would cost more than the tests). The 32-bit Windows
 # build compiles and links the program but cannot run it here.
+#
+# quorvel_relax_warnings(<dir>)
+#
+# Marks every target defined in <dir> and below as one that may convert
+# between arithmetic types implicitly (tests and benchmarks; the product's
+# code builds with -Wconversion, see quorvel_options).
+function(quorvel_relax_warnings dir)
+  get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+  foreach(t IN LISTS targets)
+    set_property(TARGET ${t} PROPERTY QUORVEL_RELAXED ON)
+  endforeach()
+  get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+  foreach(d IN LISTS subdirs)
+    quorvel_relax_warnings(${d})
+  endforeach()
+endfunction()
+
 if(NOT QUORVEL_TESTS)
   return()
 endif()
@@ -30,3 +47,4 @@ function(quorvel_add_gtest target)
     add_test(NAME ${target} COMMAND ${target})
   endif()
 endfunction()
+

@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "analysis/signal_metrics.h"
-#include "display/plot_interface.h"
 #include "analysis/view_mode.h"
+#include "display/plot_interface.h"
 
 // Range, units and points per curve of one plot. The unit texts are static
 // and keep their trailing blanks; a null y unit is not handed over.

@@ -65,8 +65,7 @@ const char* recordFailureMessage(RecordFailure failure) {
 }
 
 Recorder::Recorder(RecordStorage& storage)
-    : storage_(storage),
-      staging_(new float[static_cast<size_t>(kStagingRows) * kMaxRecordChannels]) {}
+    : storage_(storage), staging_(new float[static_cast<size_t>(kStagingRows) * kMaxRecordChannels]) {}
 
 Recorder::~Recorder() {
     if (recordFile != kInvalidFile) storage_.close(recordFile);
@@ -102,7 +101,7 @@ void Recorder::halt() {
 void Recorder::buildRecordName() {
     cutAtDot(fileName_);
     // A name cut here is refused when the extension is joined to it.
-    std::snprintf(recordName_, sizeof recordName_, "%s%03d", fileName_, fileNumber_);
+    if (std::snprintf(recordName_, sizeof recordName_, "%s%03d", fileName_, fileNumber_) < 0) recordName_[0] = '\0';
 }
 
 void Recorder::advanceNumber() {
@@ -256,8 +255,8 @@ void Recorder::closeRecordFile() {
 
 void Recorder::formatDiskTexts(uint64_t freeBytes, int64_t samplesWritten, char (&freeText)[64],
                                char (&savedText)[64]) {
-    std::snprintf(freeText, sizeof freeText, "Free bytes: %4.1f Mb", freeBytes / 1048576.0);
-    const double amount = samplesWritten / 512.0;
+    std::snprintf(freeText, sizeof freeText, "Free bytes: %4.1f Mb", static_cast<double>(freeBytes) / 1048576.0);
+    const double amount = static_cast<double>(samplesWritten) / 512.0;
     char text[32];
     if (amount > 1024.0) std::snprintf(text, sizeof text, "%4.1f Mb", amount / 1024.0);
     else std::snprintf(text, sizeof text, "%4.1f Kb", amount);

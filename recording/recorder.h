@@ -59,16 +59,16 @@ int32_t firstFileNumber(int32_t fileAutoIncrement);
 // Why a block was not recorded; the caller shows the message.
 enum class RecordFailure {
     None,
-    CannotOpen,     // "Ошибка... \n Не могу открыть файл."
-    CannotWrite,    // "Ошибка... \n Не могу записать в файл."
+    CannotOpen,   // "Ошибка... \n Не могу открыть файл."
+    CannotWrite,  // "Ошибка... \n Не могу записать в файл."
 };
 // The message of a failure, UTF-8; empty for None.
 const char* recordFailureMessage(RecordFailure failure);
 
 // The two texts of the "Disk free space" group.
 struct DiskTexts {
-    char freeText[64];      // "Free bytes: %4.1f Mb"
-    char savedText[64];     // "Save: %s"
+    char freeText[64];   // "Free bytes: %4.1f Mb"
+    char savedText[64];  // "Save: %s"
 };
 
 // One block as the recorder takes it, after it was appended to the windows.
@@ -132,7 +132,7 @@ public:
 
     bool recording = false;
     FileHandle recordFile = kInvalidFile;
-    int64_t samplesWritten = 0;                 // values written into the current file
+    int64_t samplesWritten = 0;  // values written into the current file
 
 private:
     bool openRecordFile(uint32_t channelCount, double channelRate);

@@ -155,13 +155,13 @@ void hoverTick() {
 
 // clang-format off
 const MessageMapEntry BalloonWindow::messageMap[] = {
-//  message               first id  last id  kind          handler
-  { WM_CREATE,            0,        0,       Args::None,   handler(&BalloonWindow::onCreate) },
-  { WM_LBUTTONDOWN,       0,        0,       Args::None,   handler(&BalloonWindow::onFadeStep) },
-  { WM_TIMER,             0,        0,       Args::None,   handler(&BalloonWindow::onFadeStep) },
-  { WM_WINDOWPOSCHANGING, 0,        0,       Args::LParam, handler(&BalloonWindow::onPositionChanging) },
-  { WM_MOUSEACTIVATE,     0,        0,       Args::None,   handler(&BalloonWindow::onMouseActivate) },
-  { 0,                    0,        0,       Args::None,   nullptr },
+//  message               first id  last id  handler
+  { WM_CREATE,            0,        0,       handler(&BalloonWindow::onCreate) },
+  { WM_LBUTTONDOWN,       0,        0,       handler(&BalloonWindow::onFadeStep) },
+  { WM_TIMER,             0,        0,       handler(&BalloonWindow::onFadeStep) },
+  { WM_WINDOWPOSCHANGING, 0,        0,       handler(&BalloonWindow::onPositionChanging) },
+  { WM_MOUSEACTIVATE,     0,        0,       handler(&BalloonWindow::onMouseActivate) },
+  { 0,                    0,        0,       nullptr },
 };
 // clang-format on
 

@@ -18,20 +18,7 @@
 
 #include "ui/balloon_geometry.h"
 #include "ui/help_table.h"
-#include "ui/window.h"
-
-// What the hover logic asks of a balloon.
-class BalloonHelp {
-public:
-    // Destroys the balloon's window, if there is one.
-    virtual void Hide() = 0;
-    // Opens the balloon for the point (x, y) in screen pixels, owned by
-    // `parent`, with `text` (code page 1251); it stays for postDelayMs
-    // (500..60000) per whole ten words, at least once, then fades. Returns
-    // the window, or null for a text without words or a failed creation.
-    virtual HWND Show(HWND parent, const char* text, int32_t x, int32_t y, int32_t postDelayMs) = 0;
-    virtual ~BalloonHelp() = default;
-};
+#include "ui/window_win.h"
 
 // The class description of balloon windows: own device context, the help
 // cursor, no background brush (the balloon paints all of itself), no icon.
@@ -40,7 +27,7 @@ public:
     void FillClass(WNDCLASSEXW& description) override;
 };
 
-class BalloonWindow : public BalloonHelp, public PopupWindow {
+class BalloonWindow : public PopupWindow {
 public:
     static constexpr char kClassName[] = "WindowsHelperClass";
     static constexpr UINT_PTR kDisplayTimer = 1;
@@ -53,8 +40,13 @@ public:
                            const balloon::ShapeBox* textBox = nullptr);
     ~BalloonWindow() override;
 
-    void Hide() override;
-    HWND Show(HWND parent, const char* text, int32_t x, int32_t y, int32_t postDelayMs) override;
+    // Destroys the balloon's window, if there is one.
+    void Hide();
+    // Opens the balloon for the point (x, y) in screen pixels, owned by
+    // `parent`, with `text` (code page 1251); it stays for postDelayMs
+    // (500..60000) per whole ten words, at least once, then fades. Returns
+    // the window, or null for a text without words or a failed creation.
+    HWND Show(HWND parent, const char* text, int32_t x, int32_t y, int32_t postDelayMs);
 
     const MessageMapEntry* GetMessageMap() override { return messageMap; }
     // Kills the display timer and forgets the window.

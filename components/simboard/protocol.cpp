@@ -326,7 +326,7 @@ bool Acquisition::connected() {
     const uint64_t now = clock_.ticks();
     const uint64_t tps = std::max<uint64_t>(clock_.ticksPerSecond(), 1);
     const double elapsed =
-        now > firstStartTicks_ ? static_cast<double>(now - firstStartTicks_) / tps : 0.0;
+        now > firstStartTicks_ ? static_cast<double>(now - firstStartTicks_) / static_cast<double>(tps) : 0.0;
     if (elapsed >= after) disconnected_ = true;
     return !disconnected_;
 }

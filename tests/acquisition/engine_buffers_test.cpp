@@ -379,7 +379,7 @@ TEST_F(EngineTest, RefreshEnablesAutoScaleOutsideTheDecibelViews) {
 TEST_F(EngineTest, RefreshBuildsTheRecordNameOnlyForNumberedFiles) {
     struct Case {
         int32_t fileAutoIncrement;
-        const char* want;       // the record name afterwards
+        const char* want;  // the record name afterwards
     };
     const Case cases[] = {{0, ""}, {1, "rec001"}, {25, "rec025"}, {-1, "rec001"}};
     for (const Case& c : cases) {

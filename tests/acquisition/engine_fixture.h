@@ -90,9 +90,8 @@ private:
 
 // A core on the board and dialog given; without a storage its recorder is
 // replaced by `recording`.
-inline std::unique_ptr<LoggingCore> makeCore(FakeClient& client, FakeRecording& recording,
-                                             RecordStorage* storage, IADCUtility* utility,
-                                             IADCDevice* device, DialogServices* dialog,
+inline std::unique_ptr<LoggingCore> makeCore(FakeClient& client, FakeRecording& recording, RecordStorage* storage,
+                                             IADCUtility* utility, IADCDevice* device, DialogServices* dialog,
                                              double voltsPerCount) {
     auto core = std::make_unique<LoggingCore>(client, storage);
     if (!storage) {

@@ -174,6 +174,6 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DiskFills, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
-                         [](const ::testing::TestParamInfo<FullDiskCase>& info) { return std::string(info.param.id); });
+                         [](const ::testing::TestParamInfo<FullDiskCase>& c) { return std::string(c.param.id); });
 
 }  // namespace

@@ -247,7 +247,7 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     using namespace std::chrono;
     settings.displayTime = 20;
     settings.displayBlocks = 10;
-    settings.maxUsedMemory = 1024;      // the least limit: 1000 blocks
+    settings.maxUsedMemory = 1024;  // the least limit: 1000 blocks
     SteadyClock realTime;
     build("Channels = 1\nRate = 1000000\n", &realTime);
     disk.writeDelay = milliseconds(50);

@@ -277,7 +277,8 @@ TEST_F(EngineTest, WithoutBoardOrDialogNothingHappens) {
 
     // Not bound yet: neither start nor a tick reaches anything.
     FakeRecording r(client);
-    const std::unique_ptr<LoggingCore> unbound = makeCore(client, r, nullptr, &utility, &device, nullptr, kVoltsPerCount);
+    const std::unique_ptr<LoggingCore> unbound =
+        makeCore(client, r, nullptr, &utility, &device, nullptr, kVoltsPerCount);
     unbound->startAcquisition(1);
     unbound->onAcquisitionTimer();
     unbound->onViewModeClosed();

@@ -8,8 +8,6 @@
 
 namespace {
 
-
-
 // Channel records with every value set; channel i is hardware channel
 // 10 + i.
 class ResultsBench {

@@ -163,6 +163,81 @@ TEST_F(BenchTest, ReadControlsTakesSigned16BitSelections) {
     EXPECT_EQ(mainPlot.viewKind, 0);
 }
 
+// Each list acts when its drop-down closes, and only then: the close-up
+// reads the controls back and does what its list is for; a selection change
+// or any other notification leaves everything as it was.
+TEST_F(BenchTest, EachListActsOnItsOwnCloseUpOnly) {
+    constexpr int32_t kSelectionChanged = 1;    // CBN_SELCHANGE
+    constexpr int32_t kCloseUp = 8;             // CBN_CLOSEUP
+    struct Case {
+        const char* name;
+        int32_t control;
+        int32_t notification;
+        int32_t wantWindowId;       // the window record's coefficients afterwards
+        int32_t wantAverageCount;   // the next spectrum update's averaging
+        bool wantAutoScaleEnabled;
+        bool wantRead;              // the controls read back, the window repainted
+    };
+    const Case cases[] = {
+        {"view mode close-up", IDC_VIEW_MODE, kCloseUp, 0, 7, false, true},
+        {"averaging close-up", IDC_AVERAGING, kCloseUp, 0, 1, true, true},
+        {"window close-up", IDC_FFT_WINDOW, kCloseUp, 5, 1, true, true},
+        {"view mode selection change", IDC_VIEW_MODE, kSelectionChanged, 0, 7, true, false},
+        {"averaging selection change", IDC_AVERAGING, kSelectionChanged, 0, 7, true, false},
+        {"window selection change", IDC_FFT_WINDOW, kSelectionChanged, 0, 7, true, false},
+        {"size list close-up", IDC_SIZE_LIST, kCloseUp, 0, 7, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        app.viewState = {0, ViewMode::Scope, 0, 0, 0};
+        app.fillControls();
+        app.analysis.fftWindow.computeWindow(0);
+        // The user's new choices, not yet read: the dB view, 3 averages, window 5.
+        dialog.combos[IDC_VIEW_MODE].selection = 3;
+        dialog.combos[IDC_AVERAGING].selection = 2;
+        dialog.combos[IDC_FFT_WINDOW].selection = 5;
+        dialog.enabled[IDC_AUTO_SCALE] = true;
+        app.analysis.spectrumAverageCount = 7;
+        const int invalidations = dialog.invalidations;
+
+        app.onControlCommand(c.control, c.notification);
+
+        EXPECT_EQ(app.analysis.fftWindow.windowId, c.wantWindowId);
+        EXPECT_EQ(app.analysis.spectrumAverageCount, c.wantAverageCount);
+        EXPECT_EQ(dialog.enabled[IDC_AUTO_SCALE], c.wantAutoScaleEnabled);
+        EXPECT_EQ(app.viewState.displayMode, c.wantRead ? ViewMode::SpectrumDb : ViewMode::Scope);
+        EXPECT_EQ(app.viewState.fftAvg, c.wantRead ? 2 : 0);
+        EXPECT_EQ(app.viewState.fftWnd, c.wantRead ? 5 : 0);
+        EXPECT_EQ(dialog.invalidations, invalidations + (c.wantRead ? 1 : 0));
+    }
+}
+
+// Auto Scale reads the controls back (its own state among them) and redraws
+// both plots at once, without a new analysis.
+TEST_F(BenchTest, AutoScaleReadsTheControlsAndRedraws) {
+    fillChannels();
+    selectView(ViewMode::Scope);
+    app.viewState.autoScale = 0;
+    dialog.combos[IDC_VIEW_MODE] = {{"a", "b", "c", "d"}, 0};
+    dialog.checked[IDC_AUTO_SCALE] = true;
+
+    app.onAutoScale();
+
+    EXPECT_EQ(app.viewState.autoScale, 1);
+    const std::vector<std::string> want = {"main property 14 0", "paint 1006"};
+    ASSERT_GE(dialog.log.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>(dialog.log.begin(), dialog.log.begin() + 2), want);
+    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 0);
+    // The scope's range now follows the signal: channel 0 peaks at 1 V and
+    // channel 2 at 3 V, far inside the fixed +-10 V.
+    EXPECT_LT(mainPlot.range.dataTop, 10.0f);
+
+    dialog.checked[IDC_AUTO_SCALE] = false;
+    app.onAutoScale();
+    EXPECT_EQ(app.viewState.autoScale, 0);
+    EXPECT_FLOAT_EQ(mainPlot.range.dataTop, 10.0f);
+}
+
 // Top plot, then main plot, then the results list, each device context
 // given back; the top plot draws every channel in use, the main plot only
 // the shown ones, with markers in the spectrum views.

@@ -26,6 +26,8 @@ template <typename Interface>
 class FakeObject : public Interface {
 public:
     FakeObject(EventLog& log, std::string name) : log_(log), name_(std::move(name)) {}
+    // The name the object's calls are logged under from now on.
+    void rename(std::string name) { name_ = std::move(name); }
     int32_t QV_CALL AddRef() override {
         log_.push_back("addref " + name_);
         return ++references_;
@@ -122,9 +124,7 @@ public:
     }
     int32_t QV_CALL EndDraw() override { return 1; }
     int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, PlotPoint) override { return 0; }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, PlotPoint, int32_t) override {
-        return 0;
-    }
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, PlotPoint, int32_t) override { return 0; }
 };
 
 // A component library's factory: hands out `instances` objects of its
@@ -247,9 +247,12 @@ TEST_F(StartupTest, NormalStartAsksForComponentsInOrderAndKeepsThem) {
     // The configuration file was created from the built-in text.
     EXPECT_TRUE(fs::exists("Quorvel.cfg"));
 
+    // Released main plot first, then the top plot, the driver and the utility.
+    static_cast<FakePlot*>(app.mainPlot)->rename("main plot");
+    static_cast<FakePlot*>(app.topPlot)->rename("top plot");
     services.log.clear();
     app.releaseComponents();
-    const EventLog released = {"release plot", "release plot", "release device", "release utility"};
+    const EventLog released = {"release main plot", "release top plot", "release device", "release utility"};
     EXPECT_EQ(services.log, released);
     EXPECT_EQ(app.mainPlot, nullptr);
     EXPECT_EQ(app.topPlot, nullptr);

@@ -80,7 +80,7 @@ TEST_F(RecorderOnDisk, ARecordingReadsBackFromTheDisk) {
 TEST_F(RecorderOnDisk, TheConfiguredFileNumberNamesTheFiles) {
     struct Case {
         const char* value;
-        std::vector<std::string> files;     // of three recordings, in order
+        std::vector<std::string> files;  // of three recordings, in order
     };
     const Case cases[] = {
         {"1", {"RUN001.MRF", "RUN002.MRF", "RUN003.MRF"}},

@@ -531,7 +531,7 @@ TEST(RecorderDiskTexts, TheTextsFollowTheDiskAndTheCurrentFile) {
     b.disk.freeSpace = uint64_t(10) << 30;
     b.fillWindows(2, 256);
     ASSERT_TRUE(b.write(b.block(2, 256)));
-    ASSERT_TRUE(b.write(b.block(2, 256)));   // 1024 values
+    ASSERT_TRUE(b.write(b.block(2, 256)));  // 1024 values
 
     DiskTexts texts = b.recorder.diskTexts();
     EXPECT_STREQ(texts.freeText, "Free bytes: 10240.0 Mb");

@@ -8,7 +8,7 @@
 
 #include "resources/resource.h"
 #include "tests/ui/test_support.h"
-#include "ui/window.h"
+#include "ui/window_win.h"
 
 namespace {
 
@@ -79,13 +79,13 @@ public:
 };
 
 const MessageMapEntry TestDialog::messageMap[] = {
-    {WM_INITDIALOG, 0, 0, Args::None, handler(&TestDialog::onInitDialog)},
-    {kResultMessage, 0, 0, Args::None, handler(&TestDialog::onResult)},
-    {WM_KEYDOWN, 0, 0, Args::WParam, handler(&TestDialog::onKeyDown)},
-    {WM_MOUSEMOVE, 0, 0, Args::WParam, handler(&TestDialog::onMouseMove)},
-    {WM_DESTROY, 0, 0, Args::None, handler(&TestDialog::onDestroy)},
-    {kThrowingMessage, 0, 0, Args::None, handler(&TestDialog::onThrow)},
-    {0, 0, 0, Args::None, nullptr},
+    {WM_INITDIALOG, 0, 0, handler(&TestDialog::onInitDialog)},
+    {kResultMessage, 0, 0, handler(&TestDialog::onResult)},
+    {WM_KEYDOWN, 0, 0, handler(&TestDialog::onKeyDown)},
+    {WM_MOUSEMOVE, 0, 0, handler(&TestDialog::onMouseMove)},
+    {WM_DESTROY, 0, 0, handler(&TestDialog::onDestroy)},
+    {kThrowingMessage, 0, 0, handler(&TestDialog::onThrow)},
+    {0, 0, 0, nullptr},
 };
 
 using DialogWindowTest = CreatedDialogTest<TestDialog>;

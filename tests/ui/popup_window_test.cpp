@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tests/ui/test_support.h"
-#include "ui/window.h"
+#include "ui/window_win.h"
 
 namespace {
 
@@ -41,9 +41,9 @@ public:
 };
 
 const MessageMapEntry TestPopup::messageMap[] = {
-    {WM_CREATE, 0, 0, Args::None, handler(&TestPopup::onCreate)},
-    {kThrowingMessage, 0, 0, Args::None, handler(&TestPopup::onThrow)},
-    {0, 0, 0, Args::None, nullptr},
+    {WM_CREATE, 0, 0, handler(&TestPopup::onCreate)},
+    {kThrowingMessage, 0, 0, handler(&TestPopup::onThrow)},
+    {0, 0, 0, nullptr},
 };
 
 class CountingClassInfo : public WindowClassInfo {

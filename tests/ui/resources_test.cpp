@@ -10,7 +10,7 @@
 
 #include "resources/resource.h"
 #include "tests/ui/test_support.h"
-#include "ui/window.h"
+#include "ui/window_win.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/application.h"
+#include "app/application_win.h"
 
 #include <commdlg.h>
 #include <float.h>
@@ -47,23 +47,23 @@ constexpr uint32_t kCursorStyle[5] = {3, 0x0080FF80, 0, 0, 0};
 
 // clang-format off
 const MessageMapEntry Application::messageMap[] = {
-//  message            first id              last id  kind          handler
-  { WM_TIMER,          0,                    0,       Args::WParam, handler(&Application::onTimer) },
-  { WM_LBUTTONDOWN,    0,                    0,       Args::None,   handler(&Application::onPlotLeftDown) },
-  { WM_LBUTTONDBLCLK,  0,                    0,       Args::None,   handler(&Application::onPlotLeftDoubleClick) },
-  { WM_RBUTTONDOWN,    0,                    0,       Args::None,   handler(&Application::onPlotRightDown) },
-  { WM_MOUSEMOVE,      0,                    0,       Args::WParam, handler(&Application::onPlotMouseMove) },
-  { WM_INITDIALOG,     0,                    0,       Args::None,   handler(&Application::onInitDialog) },
-  { WM_DESTROY,        0,                    0,       Args::None,   handler(&Application::onDestroy) },
-  { WM_MOVE,           0,                    0,       Args::None,   handler(&Application::onMove) },
-  { WM_COMMAND,        IDC_AUTO_SCALE,       0,       Args::None,   handler(&Application::onAutoScaleCommand) },
-  { WM_COMMAND,        IDCANCEL,             0,       Args::None,   handler(&Application::onCancel) },
-  { WM_COMMAND,        IDC_START_STOP,       0,       Args::WParam, handler(&Application::onStartStop) },
-  { WM_COMMAND,        IDM_REFRESH_CHANNELS, 0,       Args::None,   handler(&Application::onRefreshChannels) },
-  { WM_COMMAND,        IDC_RECORD,           0,       Args::WParam, handler(&Application::onRecordCommand) },
-  { WM_COMMAND,        IDC_CHOOSE_FILE,      0,       Args::None,   handler(&Application::onChooseFile) },
-  { WM_COMMAND,        0,                    0,       Args::Both,   handler(&Application::onComboCommand) },
-  { 0,                 0,                    0,       Args::None,   nullptr },
+//  message            first id              last id  handler
+  { WM_TIMER,          0,                    0,       handler(&Application::onTimer) },
+  { WM_LBUTTONDOWN,    0,                    0,       handler(&Application::onPlotLeftDown) },
+  { WM_LBUTTONDBLCLK,  0,                    0,       handler(&Application::onPlotLeftDoubleClick) },
+  { WM_RBUTTONDOWN,    0,                    0,       handler(&Application::onPlotRightDown) },
+  { WM_MOUSEMOVE,      0,                    0,       handler(&Application::onPlotMouseMove) },
+  { WM_INITDIALOG,     0,                    0,       handler(&Application::onInitDialog) },
+  { WM_DESTROY,        0,                    0,       handler(&Application::onDestroy) },
+  { WM_MOVE,           0,                    0,       handler(&Application::onMove) },
+  { WM_COMMAND,        IDC_AUTO_SCALE,       0,       handler(&Application::onAutoScaleCommand) },
+  { WM_COMMAND,        IDCANCEL,             0,       handler(&Application::onCancel) },
+  { WM_COMMAND,        IDC_START_STOP,       0,       handler(&Application::onStartStop) },
+  { WM_COMMAND,        IDM_REFRESH_CHANNELS, 0,       handler(&Application::onRefreshChannels) },
+  { WM_COMMAND,        IDC_RECORD,           0,       handler(&Application::onRecordCommand) },
+  { WM_COMMAND,        IDC_CHOOSE_FILE,      0,       handler(&Application::onChooseFile) },
+  { WM_COMMAND,        0,                    0,       handler(&Application::onComboCommand) },
+  { 0,                 0,                    0,       nullptr },
 };
 // clang-format on
 
@@ -314,10 +314,10 @@ int32_t Application::comboSelection(int32_t control) {
 }
 
 int32_t Application::beginListUpdate(int32_t control) {
-    const int32_t top = static_cast<int32_t>(SendDlgItemMessageW(hwnd, control, LB_GETTOPINDEX, 0, 0));
+    const int32_t topIndex = static_cast<int32_t>(SendDlgItemMessageW(hwnd, control, LB_GETTOPINDEX, 0, 0));
     SendDlgItemMessageW(hwnd, control, WM_SETREDRAW, FALSE, 0);
     SendDlgItemMessageW(hwnd, control, LB_RESETCONTENT, 0, 0);
-    return top;
+    return topIndex;
 }
 
 void Application::addListLine(int32_t control, const char* text) {

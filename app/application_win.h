@@ -6,7 +6,7 @@
 
 #include "app/application_core.h"
 #include "app/dialog_services.h"
-#include "ui/window.h"
+#include "ui/window_win.h"
 
 class Application : public DialogWindow, public ApplicationCore, public DialogServices {
 public:
@@ -73,6 +73,6 @@ private:
     void chooseRecordFile();
 
     HINSTANCE instance_;
-    HFONT listFont_ = nullptr;      // fixed-pitch font of the lists, for the whole run
+    HFONT listFont_ = nullptr;  // fixed-pitch font of the lists, for the whole run
     static const MessageMapEntry messageMap[];
 };

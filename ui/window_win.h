@@ -14,7 +14,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <type_traits>
 
@@ -97,28 +96,36 @@ MessageHandler handler(int32_t (T::*f)(WPARAM, LPARAM)) {
 // row whose handler is empty:
 //
 //   const MessageMapEntry MyWindow::messageMap[] = {
-//   //  message     first id  last id  kind          handler
-//     { WM_TIMER,   0,        0,       Args::WParam, handler(&MyWindow::onTimer) },
-//     { WM_COMMAND, 1002,     0,       Args::WParam, handler(&MyWindow::onStart) },
-//     { 0,          0,        0,       Args::None,   nullptr },
+//   //  message     first id  last id  handler
+//     { WM_TIMER,   0,        0,       handler(&MyWindow::onTimer) },
+//     { WM_COMMAND, 1002,     0,       handler(&MyWindow::onStart) },
+//     { 0,          0,        0,       nullptr },
 //   };
 //
-// A row of kind 0..3 must name a handler of that kind: a mismatch throws while
-// the table is initialised, which stops the program at load.
+// The arguments a handler is given follow from its signature (see handler()),
+// so a row cannot name a kind that its handler does not take. A row built
+// with kInertRow matches its message but calls nothing (argument kind 4):
+//
+//     { WM_TIMER,   7,        0,       kInertRow, handler(&MyWindow::onTimer) },
+struct InertRow {};
+inline constexpr InertRow kInertRow{};
+
 struct MessageMapEntry {
     uint32_t message;   // window message number
     uint32_t firstId;   // 0: any; else matched against LOWORD(wParam)
     uint32_t lastId;    // 0: firstId only; else the inclusive range firstId..lastId
-    int32_t argKind;    // Args::Kind; any other value makes the row inert
+    int32_t argKind;    // Args::Kind of the handler; kInertKind: the row calls nothing
     MessageHandler handler;     // empty: end of the table
 
-    constexpr MessageMapEntry(uint32_t message, uint32_t firstId, uint32_t lastId, int32_t argKind,
-                              MessageHandler handler)
-        : message(message), firstId(firstId), lastId(lastId), argKind(argKind), handler(handler) {
-        if (!handler.empty() && argKind >= Args::None && argKind <= Args::Both && argKind != handler.kind()) {
-            throw std::logic_error("message map row: the argument kind differs from the handler's signature");
-        }
-    }
+    static constexpr int32_t kInertKind = 4;
+
+    constexpr MessageMapEntry(uint32_t rowMessage, uint32_t rowFirstId, uint32_t rowLastId,
+                              MessageHandler rowHandler)
+        : message(rowMessage), firstId(rowFirstId), lastId(rowLastId), argKind(rowHandler.kind()),
+          handler(rowHandler) {}
+    constexpr MessageMapEntry(uint32_t rowMessage, uint32_t rowFirstId, uint32_t rowLastId, InertRow,
+                              MessageHandler rowHandler)
+        : message(rowMessage), firstId(rowFirstId), lastId(rowLastId), argKind(kInertKind), handler(rowHandler) {}
 };
 
 // Base of every window object.
