@@ -78,7 +78,11 @@ protected:
         for (const std::string& line : want) {
             bool found = false;
             for (const std::string& g : got) found = found || g == line;
-            EXPECT_TRUE(found) << "missing: " << line;
+            if (!found) {
+                std::string all;
+                for (const std::string& g : got) all += "\n  " + g;
+                ADD_FAILURE() << "missing: " << line << "\nreceived:" << all;
+            }
         }
         for (const std::string& g : got) EXPECT_EQ(g.find("unused"), std::string::npos) << g;
     }
@@ -107,17 +111,17 @@ TEST_F(ContractTest, EveryCallArrivesAsTheTablesGiveIt) {
                                 "device GetProperty 53",
                             });
 
-    // The plots: set-up, a frame, the mouse.
+    // The plots: set-up, a frame (the oscilloscope, no rate yet), the mouse.
     dialog.plotClient = {0, 0, 900, 720};
     app.bindDialog(&dialog);
     app.fillControls();
     app.redrawPlots(false);
     expectCalls(received(), {
                                 "device Control 0 record 190/1908 0",
-                                "plot1 SetProperty 14 10",
-                                "plot1 SetProperty 3 'Hz'",
-                                "plot1 SetProperty 4 'dB  '",
-                                "plot1 BeginDraw dc 1 client 900x720 range 0..0 points 0 0 0",
+                                "plot1 SetProperty 14 0",
+                                "plot1 SetProperty 3 'Sec'",
+                                "plot1 SetProperty 4 'V  '",
+                                "plot1 BeginDraw dc 1 client 900x720 range 0..inf points 1024 0 0",
                                 "plot1 EndDraw",
                                 "plot2 SetProperty 3 'Sec'",
                             });
