@@ -492,9 +492,10 @@ void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
 }
 
 int32_t packPlotPoint(PlotPoint point, const PlotRect& client) {
-    if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom) return -1;
-    if (point.x < 0 || point.y < 0 || point.x > 0xFFFF || point.y > 0x7FFF) return -1;
-    return point.x | (point.y << 16);
+    if (point.x < client.left || point.x >= client.right || point.y < client.top || point.y >= client.bottom)
+        return kPlotPointOutside;
+    if (point.x < 0 || point.y < 0 || point.x > 0x7FFF || point.y > 0x7FFF) return kPlotPointOutside;
+    return packPlotXY(point.x, point.y);
 }
 
 bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick) {
@@ -502,21 +503,19 @@ bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick) {
     return lastUpdateTick == 0 || now - lastUpdateTick <= kCloseToTickMs;
 }
 
-namespace {
-
-PlotPoint unpackPlotPoint(int32_t packed) { return PlotPoint{packed & 0xFFFF, packed >> 16}; }
-
-}  // namespace
-
-void ApplicationCore::onPlotButton(int32_t button, int32_t kind) {
-    if (!dialog_) return;
+bool ApplicationCore::onPlotButton(int32_t button, int32_t kind) {
+    if (!dialog_) return false;
     PlotPoint pointer{};
     PlotRect client{};
-    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return false;
     const int32_t point = packPlotPoint(pointer, client);
-    if (point < 0) return;
-    if (mainPlot) mainPlot->OnMouseButton(&client, button, unpackPlotPoint(point), kind);
+    if (point < 0) return false;
+    if (mainPlot) {
+        mainPlot->OnMouseButton(&client, button, point, kind);
+        plotPointerInside_ = true;
+    }
     redrawPlots(false);
+    return true;
 }
 
 void ApplicationCore::onPlotMove(int32_t keys) {
@@ -525,8 +524,29 @@ void ApplicationCore::onPlotMove(int32_t keys) {
     PlotRect client{};
     if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
     const int32_t point = packPlotPoint(pointer, client);
-    if (point < 0) return;
-    if (mainPlot->OnMouseMove(&client, keys, unpackPlotPoint(point)) == 0) return;
+    if (point < 0 && !plotPointerInside_) return;
+    passPlotMove(client, keys, point);
+}
+
+void ApplicationCore::onPlotButtonUp(int32_t keys, bool cancelled) {
+    if (!dialog_ || !mainPlot) return;
+    PlotPoint pointer{};
+    PlotRect client{};
+    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    passPlotMove(client, keys, cancelled ? kPlotPointOutside : packPlotPoint(pointer, client));
+}
+
+void ApplicationCore::onPlotLeave() {
+    if (!dialog_ || !mainPlot || !plotPointerInside_) return;
+    PlotPoint pointer{};
+    PlotRect client{};
+    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    passPlotMove(client, 0, kPlotPointOutside);
+}
+
+void ApplicationCore::passPlotMove(const PlotRect& client, int32_t keys, int32_t point) {
+    plotPointerInside_ = point >= 0;
+    if (mainPlot->OnMouseMove(&client, keys, point) == 0) return;
     if (redrawsMoveAt(dialog_->tickCount(), lastUpdateTick_)) redrawPlots(false);
 }
 

@@ -131,8 +131,22 @@ public:
 
     // Mouse messages over the main plot: the button (1 left, 2 right) and
     // kind (0 press, 3 double-click) of a press, the key state of a move.
-    void onPlotButton(int32_t button, int32_t kind);
+    // A press returns whether it was inside the plot (and went to the
+    // component). A move outside the plot goes to the component once, as
+    // the point kPlotPointOutside, after the pointer was last seen inside,
+    // so that the component can take its cursor away.
+    bool onPlotButton(int32_t button, int32_t kind);
     void onPlotMove(int32_t keys);
+    // The left button came up after a press in the plot (the dialog holds
+    // the mouse from the press on, so this comes wherever the pointer is):
+    // the component sees a move without the button, at the point where it
+    // came up, or kPlotPointOutside when that is outside the plot, so a drag
+    // zooms only when let go inside. `cancelled`: the dialog lost the mouse
+    // before the release; the component sees the button up outside.
+    void onPlotButtonUp(int32_t keys, bool cancelled);
+    // The pointer left the dialog's own area (for another window or a
+    // control) without a move outside the plot.
+    void onPlotLeave();
 
     // Commands of the main dialog.
     void onAutoScale();
@@ -183,7 +197,11 @@ private:
     // Formats a message (UTF-8 source text, shown as code page 1251).
     void show(const char* utf8Format, ...);
 
+    // One move for the component; redraws what it reports changed.
+    void passPlotMove(const PlotRect& client, int32_t keys, int32_t point);
+
     DialogServices* dialog_ = nullptr;
+    bool plotPointerInside_ = false;    // the component last saw the pointer inside
     std::unique_ptr<ResultsLines> resultsLines_;  // the list's lines of the latest rebuild
     uint32_t lastUpdateTick_ = 0;
     bool inTick_ = false;
@@ -193,7 +211,7 @@ private:
 
 // The pointer as the plot component takes it: x | (y << 16) when (x, y) lies
 // in the rectangle (its left and top edges inside, its right and bottom
-// edges outside), else -1.
+// edges outside) and both fit a signed 16-bit half, else -1.
 int32_t packPlotPoint(PlotPoint point, const PlotRect& client);
 
 // Whether a view change that the component reports at `now` is drawn at

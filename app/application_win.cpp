@@ -53,6 +53,9 @@ const MessageMapEntry Application::messageMap[] = {
   { WM_LBUTTONDBLCLK,  0,                    0,       handler(&Application::onPlotLeftDoubleClick) },
   { WM_RBUTTONDOWN,    0,                    0,       handler(&Application::onPlotRightDown) },
   { WM_MOUSEMOVE,      0,                    0,       handler(&Application::onPlotMouseMove) },
+  { WM_LBUTTONUP,      0,                    0,       handler(&Application::onPlotLeftUp) },
+  { WM_CAPTURECHANGED, 0,                    0,       handler(&Application::onCaptureChanged) },
+  { WM_MOUSELEAVE,     0,                    0,       handler(&Application::onMouseLeave) },
   { WM_INITDIALOG,     0,                    0,       handler(&Application::onInitDialog) },
   { WM_DESTROY,        0,                    0,       handler(&Application::onDestroy) },
   { WM_MOVE,           0,                    0,       handler(&Application::onMove) },
@@ -99,9 +102,17 @@ int32_t Application::onTimer(WPARAM timer) {
     return 0;
 }
 
-// Mouse buttons and moves over the main plot go to its component.
+// Mouse buttons and moves over the main plot go to its component. A left
+// press in the plot takes the mouse until the button comes up, so that the
+// release reaches the component wherever it happens: a drag let go outside
+// the plot (or the window) zooms nothing. While the pointer is over the
+// dialog its leaving is tracked, so that the component hears of it also
+// when no move lands outside the plot.
 int32_t Application::onPlotLeftDown() {
-    onPlotButton(kPlotLeftButton, kPlotPress);
+    if (onPlotButton(kPlotLeftButton, kPlotPress)) {
+        plotCapture_ = true;
+        SetCapture(hwnd);
+    }
     return 0;
 }
 
@@ -116,7 +127,34 @@ int32_t Application::onPlotRightDown() {
 }
 
 int32_t Application::onPlotMouseMove(WPARAM keys) {
+    if (!leaveTracked_) {
+        TRACKMOUSEEVENT track{sizeof(TRACKMOUSEEVENT), TME_LEAVE, hwnd, 0};
+        leaveTracked_ = TrackMouseEvent(&track) != FALSE;
+    }
     onPlotMove(static_cast<int32_t>(keys));
+    return 0;
+}
+
+int32_t Application::onPlotLeftUp(WPARAM keys) {
+    if (!plotCapture_) return 0;
+    plotCapture_ = false;
+    ReleaseCapture();
+    onPlotButtonUp(static_cast<int32_t>(keys), false);
+    return 0;
+}
+
+// Another window took the mouse before the button came up (a message box,
+// a switch to another program): the drag is dropped.
+int32_t Application::onCaptureChanged() {
+    if (!plotCapture_) return 0;
+    plotCapture_ = false;
+    onPlotButtonUp(0, true);
+    return 0;
+}
+
+int32_t Application::onMouseLeave() {
+    leaveTracked_ = false;
+    if (!plotCapture_) onPlotLeave();
     return 0;
 }
 

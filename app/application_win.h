@@ -55,6 +55,9 @@ private:
     int32_t onPlotLeftDoubleClick();
     int32_t onPlotRightDown();
     int32_t onPlotMouseMove(WPARAM keys);
+    int32_t onPlotLeftUp(WPARAM keys);
+    int32_t onCaptureChanged();
+    int32_t onMouseLeave();
     int32_t onInitDialog();
     int32_t onDestroy();
     int32_t onMove();
@@ -73,6 +76,8 @@ private:
     void chooseRecordFile();
 
     HINSTANCE instance_;
-    HFONT listFont_ = nullptr;  // fixed-pitch font of the lists, for the whole run
+    HFONT listFont_ = nullptr;      // fixed-pitch font of the lists, for the whole run
+    bool plotCapture_ = false;      // the mouse is ours from a left press in the plot on
+    bool leaveTracked_ = false;     // WM_MOUSELEAVE is asked for
     static const MessageMapEntry messageMap[];
 };

@@ -93,8 +93,8 @@ public:
         return 1;
     }
     int32_t QV_CALL EndDraw() override { return 1; }
-    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, PlotPoint) override { return 0; }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, PlotPoint, int32_t) override { return 0; }
+    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, int32_t) override { return 0; }
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, int32_t, int32_t) override { return 0; }
 };
 
 // A board of kChannels channels at 1 MS/s each that always has blocks ready.

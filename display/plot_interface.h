@@ -4,7 +4,6 @@
 // Platform types in this header:
 //   window, device context  void* here; HWND and HDC on Windows.
 //   PlotRect                layout of the Windows RECT (left, top, right, bottom).
-//   PlotPoint               layout of the Windows POINT (x, y).
 //   colours                 uint32_t, a Windows COLORREF 0x00BBGGRR.
 // PlotStyle holds two pointers; its layout is that of the 32-bit build, which
 // is asserted there (in the 64-bit build the pointers are wider and the
@@ -19,9 +18,23 @@ struct PlotRect {
     int32_t left, top, right, bottom;
 };
 
+// A pointer position in a plot's client coordinates, as the program reads it.
+// It crosses the interface packed (packPlotPoint).
 struct PlotPoint {
     int32_t x, y;
 };
+
+// The packed point handed to OnMouseMove and OnMouseButton: x | (y << 16),
+// both halves signed 16-bit values; kPlotPointOutside when the pointer is
+// outside the plot.
+inline constexpr int32_t kPlotPointOutside = -1;
+inline constexpr int32_t packPlotXY(int32_t x, int32_t y) {
+    return static_cast<int32_t>((static_cast<uint32_t>(x) & 0xFFFFu) | (static_cast<uint32_t>(y) << 16));
+}
+inline constexpr PlotPoint unpackPlotPoint(int32_t packed) {
+    return PlotPoint{static_cast<int16_t>(static_cast<uint32_t>(packed) & 0xFFFFu),
+                     static_cast<int16_t>(static_cast<uint32_t>(packed) >> 16)};
+}
 
 // The six values handed to BeginDraw.
 struct PlotRange {
@@ -97,8 +110,9 @@ struct IPellumE {
                                       int32_t reserved3) = 0;
     // The frame is complete and visible when this returns.                    // 9
     virtual int32_t QV_CALL EndDraw() = 0;
+    // `point` is the packed point (packPlotXY), or kPlotPointOutside.
     // Nonzero: the view changed and must be redrawn.                          // 10
-    virtual int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, PlotPoint point) = 0;
-    virtual int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button,
-                                          PlotPoint point, int32_t kind) = 0;  // 11
+    virtual int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, int32_t point) = 0;
+    virtual int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, int32_t point,
+                                          int32_t kind) = 0;                    // 11
 };

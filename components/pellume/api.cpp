@@ -64,16 +64,16 @@ public:
             return 0;
         }
     }
-    // The point is in the client coordinates of the last frame; its layout
-    // places the pointer, `client` is not needed.
-    int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, PlotPoint point) override {
+    // The packed point is in the client coordinates of the last frame; its
+    // layout places the pointer, `client` is not needed.
+    int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, int32_t point) override {
         try {
             return plot_.onMouseMove(keys, point) ? 1 : 0;
         } catch (...) {
             return 0;
         }
     }
-    int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, PlotPoint point,
+    int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, int32_t point,
                                   int32_t kind) override {
         try {
             return plot_.onMouseButton(button, point, kind) ? 1 : 0;

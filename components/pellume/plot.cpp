@@ -107,7 +107,10 @@ bool Plot::setProperty(int32_t code, const void* value) {
         return true;
     }
     case kPlotPropertyViewKind:
+        // Sent whenever the program reads its controls back, also for a
+        // change between views that share their axes.
         std::memcpy(&viewKind_, value, sizeof viewKind_);
+        mouse_.zoom().controlsRead();
         return true;
     default:
         return false;
@@ -396,9 +399,11 @@ bool Plot::drawCurve(const float* values, int32_t count, const uint32_t* colour,
     if (!reuse_ || !sameKey(c)) {
         c.windows.clear();
         c.key = key;
+        // A bin marker at bin 0 marks nothing found (no fundamental): it is
+        // not drawn.
         for (int i = 0; i < kMarkersPerChannel; ++i) {
             const MarkerRecord& m = key.markers[i];
-            const bool bin = key.hasMarkers && m.kind == kMarkerBin && m.bin >= 0 && m.bin < count;
+            const bool bin = key.hasMarkers && m.kind == kMarkerBin && m.bin > 0 && m.bin < count;
             c.markerValues[i] = bin ? values[m.bin] : NAN;
         }
     }
@@ -658,17 +663,24 @@ void Plot::paintOverlay() {
 
 void Plot::noteMouseEvent() { mouseEvents.fetch_add(1); }
 
-bool Plot::onMouseMove(int32_t keys, PlotPoint point) {
-    const PixelRect none{0, 0, 0, 0};
-    const bool changed = mouse_.move(laidOut_ ? layout_.interior : none, keys, point.x, point.y);
+bool Plot::onMouseMove(int32_t keys, int32_t point) {
+    const PixelRect in = laidOut_ ? layout_.interior : PixelRect{0, 0, 0, 0};
+    bool changed;
+    if (point < 0) {
+        changed = mouse_.leave(in, keys);
+    } else {
+        const PlotPoint p = unpackPlotPoint(point);
+        changed = mouse_.move(in, keys, p.x, p.y);
+    }
     if (changed) noteMouseEvent();
     return changed;
 }
 
-bool Plot::onMouseButton(int32_t button, PlotPoint point, int32_t kind) {
+bool Plot::onMouseButton(int32_t button, int32_t point, int32_t kind) {
     const PixelRect none{0, 0, 0, 0};
+    const PlotPoint p = unpackPlotPoint(point);
     const bool changed =
-        mouse_.button(laidOut_ ? layout_.interior : none, button, point.x, point.y, kind);
+        point < 0 ? false : mouse_.button(laidOut_ ? layout_.interior : none, button, p.x, p.y, kind);
     // The program redraws after every press in the plot.
     noteMouseEvent();
     return changed;

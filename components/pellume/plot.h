@@ -64,10 +64,11 @@ public:
     // context given to beginDraw.
     bool endDraw();
 
-    // The mouse, in client coordinates; `client` is not needed, the last
-    // frame's layout is used. Nonzero: what the plot shows changed.
-    bool onMouseMove(int32_t keys, PlotPoint point);
-    bool onMouseButton(int32_t button, PlotPoint point, int32_t kind);
+    // The mouse: the packed point (x | (y << 16), signed 16-bit halves, in
+    // client coordinates) or kPlotPointOutside; `client` is not needed, the
+    // last frame's layout is used. True: what the plot shows changed.
+    bool onMouseMove(int32_t keys, int32_t point);
+    bool onMouseButton(int32_t button, int32_t point, int32_t kind);
 
 private:
     // Colours and font of the style, or the built-in ones.

@@ -139,8 +139,12 @@ bool Zoom::setFrame(const ViewRange& full, const char* xUnit, const char* yUnit,
                     int32_t viewKind, int32_t points) {
     const std::string x = xUnit ? xUnit : "";
     const std::string y = yUnit ? yUnit : "";
+    const bool sameScale = full.scaleBottom == full_.scaleBottom && full.scaleTop == full_.scaleTop;
+    const bool sameData = full.dataBottom == full_.dataBottom && full.dataTop == full_.dataTop;
+    const bool sameReference = !controlsRead_ || !sameScale || sameData;
+    controlsRead_ = false;
     const bool sameAxes = full.xMin == full_.xMin && full.xMax == full_.xMax && x == xUnit_ &&
-                          y == yUnit_ && viewKind == viewKind_;
+                          y == yUnit_ && viewKind == viewKind_ && sameReference;
     full_ = full;
     xUnit_ = x;
     yUnit_ = y;
@@ -247,26 +251,28 @@ bool MouseZoom::move(const PixelRect& in, int32_t keys, int32_t x, int32_t y) {
     const bool held = (keys & kLeftButtonHeld) != 0;
     if (state_ == State::Pressed) {
         if (!held) {
-            state_ = State::Idle;   // a click: its zoom stays
+            // A click: it zooms now, about the press point.
+            state_ = State::Idle;
+            const ViewRange shown = zoom_.shown();
+            if (inside(in, overlay_.anchorX, overlay_.anchorY))
+                changed = zoom_.zoomAbout(xAt(in, shown, overlay_.anchorX), NAN, 2.0);
         } else if (std::abs(x - overlay_.anchorX) >= kDragPixels ||
                    std::abs(y - overlay_.anchorY) >= kDragPixels) {
-            // A drag after all: the press's level goes, the rectangle is
-            // drawn over what was shown before it (the anchor's values are
-            // the same in both, the press zoomed about them).
             state_ = State::Dragging;
-            if (pressZoomed_) changed = zoom_.back();
-            pressZoomed_ = false;
         }
     }
-    if (state_ == State::Dragging && !held) {
-        changed = finishDrag(in) || changed;
-        state_ = State::Idle;
-    }
     if (state_ == State::Dragging) {
+        // The rectangle's corner follows the pointer, kept on the interior;
+        // without the button this is where it came up.
         overlay_.cursor = overlay_.rectangle = true;
         overlay_.x = std::clamp(x, in.left, in.right - 1);
         overlay_.y = std::clamp(y, in.top, in.bottom - 1);
-    } else {
+        if (!held) {
+            changed = finishDrag(in) || changed;
+            state_ = State::Idle;
+        }
+    }
+    if (state_ != State::Dragging) {
         overlay_.rectangle = false;
         overlay_.cursor = inside(in, x, y);
         overlay_.x = overlay_.cursor ? x : 0;
@@ -275,8 +281,20 @@ bool MouseZoom::move(const PixelRect& in, int32_t keys, int32_t x, int32_t y) {
     return changed || overlay_ != before;
 }
 
-// The rectangle's corners are the anchor and the last pointer position seen
-// with the button held (the release itself is not reported).
+bool MouseZoom::leave(const PixelRect& in, int32_t keys) {
+    if (in.width() <= 0 || in.height() <= 0) return false;
+    const Overlay before = overlay_;
+    const bool held = (keys & kLeftButtonHeld) != 0;
+    if (state_ == State::Dragging && held) return false;    // the rectangle stays as it is
+    if (!held) state_ = State::Idle;
+    overlay_ = Overlay{};
+    overlay_.anchorX = before.anchorX;
+    overlay_.anchorY = before.anchorY;
+    return overlay_ != before;
+}
+
+// The rectangle's corners are the anchor and the point where the button
+// came up (overlay_, kept on the interior).
 bool MouseZoom::finishDrag(const PixelRect& in) {
     const ViewRange shown = zoom_.shown();
     const int32_t left = std::min(overlay_.anchorX, overlay_.x);
@@ -293,26 +311,21 @@ bool MouseZoom::button(const PixelRect& in, int32_t button, int32_t x, int32_t y
     if (in.width() <= 0 || in.height() <= 0) return false;
     const Overlay before = overlay_;
     bool changed = false;
-    const bool wasDragging = state_ == State::Dragging;
-    // Every press starts afresh, also after a drag whose release was never
-    // seen (the button let go outside the plot).
+    const bool leftWasDown = state_ != State::Idle;
+    // Every press starts afresh.
     state_ = State::Idle;
-    pressZoomed_ = false;
     overlay_.rectangle = false;
     if (kind == kDoubleClick) {
-        // Also undoes the level of the press just before it.
+        // Also undoes the level of the click just before it.
         changed = zoom_.toFull();
     } else if (kind == kPress && button == 1) {
         if (inside(in, x, y)) {
-            const ViewRange shown = zoom_.shown();
-            pressZoomed_ = zoom_.zoomAbout(xAt(in, shown, x), NAN, 2.0);
-            changed = pressZoomed_;
             state_ = State::Pressed;
             overlay_.anchorX = x;
             overlay_.anchorY = y;
         }
     } else if (kind == kPress && button == 2) {
-        if (!wasDragging) changed = zoom_.back();   // a drag is only cancelled
+        if (!leftWasDown) changed = zoom_.back();   // a pending click or drag is only dropped
     }
     overlay_.cursor = inside(in, x, y);
     overlay_.x = overlay_.cursor ? x : 0;

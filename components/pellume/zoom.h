@@ -10,7 +10,10 @@
 // scale that follows the strongest bin): a level shows the same values on
 // its scales from frame to frame. They are dropped when the axes start to
 // mean something else: another x range (view, window length or rate),
-// other unit texts or another view kind.
+// other unit texts or another view kind, or, at the first frame after the
+// program read its controls back, the same scale values standing for other
+// data values (the two dB views share their axes and units but not their
+// reference).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -88,6 +91,12 @@ public:
     // returns whether it dropped any.
     bool setFrame(const ViewRange& full, const char* xUnit, const char* yUnit, int32_t viewKind,
                   int32_t points);
+    // The program read its controls back (the view may have changed): the
+    // next frame also drops the levels when its scale pair is the last
+    // frame's but its data pair is not. That frame shows the data of the
+    // last one, redrawn for the controls, so within one view both pairs
+    // stay as they were.
+    void controlsRead() { controlsRead_ = true; }
 
     const ViewRange& full() const { return full_; }
     // The part of the full range the interior shows now: x and the scale
@@ -123,6 +132,7 @@ private:
     std::string xUnit_, yUnit_;
     int32_t viewKind_ = 0;
     int32_t points_ = 0;
+    bool controlsRead_ = false;
     std::vector<Level> levels_;
 };
 
@@ -138,15 +148,18 @@ bool operator==(const Overlay& a, const Overlay& b);
 inline bool operator!=(const Overlay& a, const Overlay& b) { return !(a == b); }
 
 // The plot's mouse working. Moving over the interior shows the cursor; a
-// left press zooms x in by two about the point (y stays: a signal keeps its
-// height, and the scale numbers, so the point stays under the pointer);
-// a left drag (the button held
-// and the pointer more than kDragPixels away) draws a rectangle and zooms to
-// it at the first move without the button (an axis that the rectangle
-// spans by fewer pixels stays as it is: a sideways sweep zooms x only); a
-// right press steps one level back (during a drag it cancels the drag); a
-// double-click of either button goes back to the full range. The press
-// before a double-click or a drag leaves no level behind.
+// left click (press and release within kDragPixels) zooms x in by two about
+// the press point when the button comes up (y stays: a signal keeps its
+// height, and the scale numbers, so the point stays under the pointer); a
+// left drag (the button held and the pointer kDragPixels or more away) draws
+// a rectangle and zooms to it when the button comes up inside the plot (an
+// axis that the rectangle spans by fewer pixels stays as it is: a sideways
+// sweep zooms x only). The program reports the release as the first move
+// without the button; one outside the plot (leave) drops the click or the
+// drag. A right press steps one level back (while the left button is down it
+// only drops the click or drag); a double-click of either button goes back
+// to the full range. Nothing zooms at the press itself, so a press that
+// becomes a drag never shows an intermediate level.
 class MouseZoom {
 public:
     static constexpr int32_t kLeftButtonHeld = 1;   // keys flag: MK_LBUTTON
@@ -163,6 +176,9 @@ public:
     // cursor's pixel, the rectangle; a move to the same pixel, or outside
     // the interior with no cursor shown, changes nothing.
     bool move(const PixelRect& in, int32_t keys, int32_t x, int32_t y);
+    // The pointer is outside the plot: the cursor goes; without the left
+    // button a click or drag is dropped, with it a drag keeps its rectangle.
+    bool leave(const PixelRect& in, int32_t keys);
     // button 1 left, 2 right; kind kPress or kDoubleClick.
     bool button(const PixelRect& in, int32_t button, int32_t x, int32_t y, int32_t kind);
 
@@ -173,7 +189,6 @@ private:
     Zoom zoom_;
     Overlay overlay_;
     State state_ = State::Idle;
-    bool pressZoomed_ = false;  // the press pushed a level
 };
 
 }  // namespace pellume

@@ -319,6 +319,22 @@ TEST_F(BenchTest, RedrawWithoutAnalysisRecomputesNothing) {
     EXPECT_NEAR(mainPlot.range.dataTop, top, 1e-4);
 }
 
+// dB0's reference is the strongest bin of every channel in use, shown or
+// not: a hidden channel stronger than the shown ones sets it.
+TEST_F(BenchTest, Db0ReferenceIncludesAStrongerHiddenChannel) {
+    fillChannels();
+    for (int i = 0; i < 1024; ++i) app.engine.measuredChannels()[1].samples[i] *= 4.0;    // 8 V, hidden
+    selectView(ViewMode::SpectrumDb0);
+    app.redrawPlots(true);
+    const double hidden = app.engine.measuredChannels()[1].powerPeak;
+    const double shown = app.engine.measuredChannels()[2].powerPeak;
+    ASSERT_GT(hidden, 2.0 * shown);
+    const double u = 10 * std::log10(hidden / 100.0);
+    EXPECT_NEAR(mainPlot.range.dataTop, u, 1e-4);
+    EXPECT_NEAR(mainPlot.range.dataBottom, u - app.settings.fftScaleDb, 1e-3);
+    EXPECT_EQ(mainPlot.curves.size(), 2u) << "the hidden channel is not drawn";
+}
+
 TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
     fillChannels(1000);
     selectView(ViewMode::SpectrumVolts);
@@ -391,6 +407,28 @@ TEST(PlotPointer, PackedPointAndEdges) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(packPlotPoint(c.point, client), c.want);
     }
+    // Both halves are signed 16-bit values: a plot wider or taller than
+    // 32767 pixels has its far part outside.
+    const PlotRect huge{0, 0, 70000, 70000};
+    EXPECT_EQ(packPlotPoint({32767, 32767}, huge), 0x7FFF7FFF);
+    EXPECT_EQ(packPlotPoint({32768, 5}, huge), -1);
+    EXPECT_EQ(packPlotPoint({5, 32768}, huge), -1);
+}
+
+TEST(PlotPointer, PackedHalvesUnpackAsTheComponentReadsThem) {
+    const struct {
+        int32_t x, y, packed;
+    } cases[] = {{0, 0, 0}, {899, 411, 0x019B0383}, {5, 700, 0x02BC0005}, {32767, 1, 0x00017FFF}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.x) + "," + std::to_string(c.y));
+        EXPECT_EQ(packPlotXY(c.x, c.y), c.packed);
+        const PlotPoint p = unpackPlotPoint(c.packed);
+        EXPECT_EQ(p.x, c.x);
+        EXPECT_EQ(p.y, c.y);
+    }
+    const PlotPoint outside = unpackPlotPoint(kPlotPointOutside);
+    EXPECT_EQ(outside.x, -1);
+    EXPECT_EQ(outside.y, -1);
 }
 
 TEST(PlotPointer, MovesRedrawAtOnceWhenIdleOrRightAfterATick) {
@@ -453,13 +491,62 @@ TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
     app.onPlotMove(0);
     EXPECT_EQ(dialog.log, std::vector<std::string>{"main move 0 30,40"});
 
-    // Outside the plot, or without a component: nothing.
+    // Out of the plot: the component hears of it once, so that its cursor
+    // can go; further moves outside, or without a component: nothing.
     dialog.log.clear();
+    mainPlot.moveResult = 0;
     dialog.pointer = {-1, 40};
     app.onPlotMove(0);
+    EXPECT_EQ(dialog.log, std::vector<std::string>{"main move 0 outside"});
+    dialog.log.clear();
+    dialog.pointer = {900, 40};
+    app.onPlotMove(0);
+    app.onPlotLeave();
     app.mainPlot = nullptr;
     dialog.pointer = {30, 40};
     app.onPlotMove(0);
+    EXPECT_TRUE(dialog.log.empty());
+}
+
+// The dialog holds the mouse from a left press in the plot to the release.
+TEST_F(BenchTest, ReleasesReachTheComponentWhereverTheButtonComesUp) {
+    const struct {
+        const char* name;
+        PlotPoint pointer;
+        bool cancelled;
+        const char* want;
+    } cases[] = {
+        {"inside", {40, 50}, false, "main move 0 40,50"},
+        {"outside the plot", {950, 50}, false, "main move 0 outside"},
+        {"far off, above", {40, -300}, false, "main move 0 outside"},
+        {"the mouse taken away", {40, 50}, true, "main move 0 outside"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialog.pointer = {10, 10};
+        EXPECT_TRUE(app.onPlotButton(kPlotLeftButton, kPlotPress));
+        dialog.log.clear();
+        dialog.pointer = c.pointer;
+        app.onPlotButtonUp(0, c.cancelled);
+        EXPECT_EQ(dialog.log, std::vector<std::string>{c.want});
+    }
+    dialog.pointer = {900, 10};
+    EXPECT_FALSE(app.onPlotButton(kPlotLeftButton, kPlotPress)) << "a press outside takes no mouse";
+}
+
+// Leaving the dialog for another window or a control, without a move
+// outside the plot in between.
+TEST_F(BenchTest, LeavingTheDialogTellsTheComponentOnceAndRedrawsWhatChanged) {
+    dialog.pointer = {30, 40};
+    mainPlot.moveResult = 1;
+    app.onPlotMove(0);
+    dialog.log.clear();
+    app.onPlotLeave();
+    ASSERT_GE(dialog.log.size(), 2u);
+    EXPECT_EQ(dialog.log[0], "main move 0 outside");
+    EXPECT_EQ(dialog.log[1], "paint 1006");
+    dialog.log.clear();
+    app.onPlotLeave();
     EXPECT_TRUE(dialog.log.empty());
 }
 

@@ -123,8 +123,10 @@ public:
         return 1;
     }
     int32_t QV_CALL EndDraw() override { return 1; }
-    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, PlotPoint) override { return 0; }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, PlotPoint, int32_t) override { return 0; }
+    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, int32_t) override { return 0; }
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, int32_t, int32_t) override {
+        return 0;
+    }
 };
 
 // A component library's factory: hands out `instances` objects of its

@@ -653,8 +653,8 @@ TEST_F(PlotLibrary, RefusesCallsOutOfOrder) {
     EXPECT_EQ(plot_->SetProperty(kPlotPropertyCursor, cursor), 1);
     const int32_t spectrum = 10;
     EXPECT_EQ(plot_->SetProperty(kPlotPropertyViewKind, &spectrum), 1);
-    EXPECT_EQ(plot_->OnMouseMove(&client, 0, PlotPoint{5, 5}), 0);
-    EXPECT_EQ(plot_->OnMouseButton(&client, 1, PlotPoint{5, 5}, 0), 0);
+    EXPECT_EQ(plot_->OnMouseMove(&client, 0, packPlotXY(5, 5)), 0);
+    EXPECT_EQ(plot_->OnMouseButton(&client, 1, packPlotXY(5, 5), 0), 0);
     GdiFlush();
     EXPECT_EQ(canvas_.count(kSentinel), canvas_.width() * canvas_.height());
 }
@@ -686,11 +686,11 @@ protected:
 
     int32_t move(int32_t keys, int32_t x, int32_t y) {
         const PlotRect client = canvas_.client();
-        return plot_->OnMouseMove(&client, keys, PlotPoint{x, y});
+        return plot_->OnMouseMove(&client, keys, packPlotXY(x, y));
     }
     void press(int32_t button, int32_t x, int32_t y, int32_t kind = 0) {
         const PlotRect client = canvas_.client();
-        plot_->OnMouseButton(&client, button, PlotPoint{x, y}, kind);
+        plot_->OnMouseButton(&client, button, packPlotXY(x, y), kind);
     }
     // The pointer onto the y scale numbers: the cursor goes, and a left
     // button is taken as let go.

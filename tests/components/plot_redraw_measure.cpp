@@ -171,10 +171,10 @@ public:
     // program's redraw follows (after every press, after a move that changed
     // the plot), untimed; the event measured leaves it to the case.
     void move(int32_t keys, int32_t x, int32_t y, bool thenRedraw = true) {
-        if (main_->OnMouseMove(&mainWindow_.client(), keys, {x, y}) != 0 && thenRedraw) redraw();
+        if (main_->OnMouseMove(&mainWindow_.client(), keys, packPlotXY(x, y)) != 0 && thenRedraw) redraw();
     }
     void press(int32_t button, int32_t x, int32_t y, int32_t kind = 0, bool thenRedraw = true) {
-        main_->OnMouseButton(&mainWindow_.client(), button, {x, y}, kind);
+        main_->OnMouseButton(&mainWindow_.client(), button, packPlotXY(x, y), kind);
         if (thenRedraw) redraw();
     }
     void redraw() {

@@ -42,6 +42,12 @@ public:
     bool press(int32_t button, int32_t x, int32_t y) {
         return mouse_.button(kInterior, button, x, y, MouseZoom::kPress);
     }
+    // A press and its release at the same pixel, as the program reports it.
+    bool click(int32_t x, int32_t y) {
+        const bool pressed = press(1, x, y);
+        return move(0, x, y) || pressed;
+    }
+    bool leave(int32_t keys) { return mouse_.leave(kInterior, keys); }
     bool doubleClick(int32_t button, int32_t x, int32_t y) {
         return mouse_.button(kInterior, button, x, y, MouseZoom::kDoubleClick);
     }
@@ -123,13 +129,15 @@ TEST(PlotReadout, ZoomedReadoutShowsTheZoomedValuesWithMoreDigits) {
 
 // ------------------------------------------------------------- zoom
 
-TEST(PlotZoom, LeftPressZoomsXInByTwoWithThePointKept) {
+TEST(PlotZoom, LeftClickZoomsXInByTwoWhenReleasedWithThePointKept) {
     const int32_t columns[] = {50, 52, 86, 500, 948, 949};
     for (const int32_t column : columns) {
         SCOPED_TRACE("column " + std::to_string(column));
         Mouse m;
         const double before = m.xAt(column);
-        EXPECT_TRUE(m.press(1, column, 200));
+        m.press(1, column, 200);
+        EXPECT_EQ(m.depth(), 0u) << "the press alone zooms nothing";
+        EXPECT_TRUE(m.move(0, column, 200));
         EXPECT_EQ(m.depth(), 1u);
         const ViewRange s = m.shown();
         EXPECT_NEAR(s.xMax - s.xMin, 12500.0, 1e-6);
@@ -143,17 +151,17 @@ TEST(PlotZoom, LeftPressZoomsXInByTwoWithThePointKept) {
 
 TEST(PlotZoom, LeftPressOutsideTheInteriorDoesNothing) {
     Mouse m;
-    EXPECT_FALSE(m.press(1, 20, 200)) << "on the y scale numbers";
-    EXPECT_FALSE(m.press(1, 500, 430)) << "on the x scale numbers";
+    EXPECT_FALSE(m.click(20, 200)) << "on the y scale numbers";
+    EXPECT_FALSE(m.click(500, 430)) << "on the x scale numbers";
     EXPECT_EQ(m.depth(), 0u);
 }
 
 TEST(PlotZoom, RightPressStepsBackOneLevel) {
     Mouse m;
-    m.press(1, 300, 200);
+    m.click(300, 200);
     const ViewRange first = m.shown();
-    m.press(1, 700, 200);
-    m.press(1, 100, 200);
+    m.click(700, 200);
+    m.click(100, 200);
     ASSERT_EQ(m.depth(), 3u);
 
     EXPECT_TRUE(m.press(2, 500, 200));
@@ -165,8 +173,8 @@ TEST(PlotZoom, RightPressStepsBackOneLevel) {
     EXPECT_FALSE(m.press(2, 500, 200)) << "nothing to step back from";
 }
 
-// A double-click comes after a press of the same button, which zoomed in.
-TEST(PlotZoom, DoubleClickGoesBackToTheFullRangeWithoutThePressBeforeIt) {
+// A double-click comes after a click of the same button, which zoomed in.
+TEST(PlotZoom, DoubleClickGoesBackToTheFullRangeWithoutTheClickBeforeIt) {
     const struct {
         const char* name;
         int presses;
@@ -174,8 +182,8 @@ TEST(PlotZoom, DoubleClickGoesBackToTheFullRangeWithoutThePressBeforeIt) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Mouse m;
-        for (int i = 0; i < c.presses; ++i) m.press(1, 200 + 100 * i, 200);
-        m.press(1, 400, 200);
+        for (int i = 0; i < c.presses; ++i) m.click(200 + 100 * i, 200);
+        m.click(400, 200);
         EXPECT_EQ(m.depth(), static_cast<size_t>(c.presses) + 1);
         EXPECT_TRUE(m.doubleClick(1, 400, 200));
         EXPECT_EQ(m.depth(), 0u);
@@ -204,21 +212,22 @@ TEST(PlotZoom, DragZoomsToTheRectangle) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Mouse m;
-        EXPECT_TRUE(m.press(1, c.anchorX, c.anchorY));
-        EXPECT_EQ(m.depth(), 1u) << "a press zooms at once";
+        m.press(1, c.anchorX, c.anchorY);
+        EXPECT_EQ(m.depth(), 0u) << "no level while it may still become a drag";
         m.move(kHeld, c.anchorX + 1, c.anchorY + 2);
         EXPECT_FALSE(m.overlay().rectangle) << "a jitter of two pixels is no drag";
-        EXPECT_EQ(m.depth(), 1u);
+        EXPECT_EQ(m.depth(), 0u);
 
+        EXPECT_TRUE(m.move(kHeld, (c.anchorX + c.cornerX) / 2, (c.anchorY + c.cornerY) / 2));
         EXPECT_TRUE(m.move(kHeld, c.cornerX, c.cornerY));
         EXPECT_TRUE(m.overlay().rectangle);
         EXPECT_EQ(m.overlay().anchorX, c.anchorX);
-        EXPECT_EQ(m.depth(), 0u) << "the drag undoes the press's level";
+        EXPECT_EQ(m.depth(), 0u) << "no level was ever pushed";
         EXPECT_FALSE(m.move(kHeld, c.cornerX, c.cornerY)) << "the same corner again";
 
-        // The first move without the button, wherever it is, ends the drag at
-        // the last corner seen with the button held.
-        EXPECT_TRUE(m.move(0, 600, 250));
+        // The release, reported as a move without the button where it came
+        // up, ends the drag there.
+        EXPECT_TRUE(m.move(0, c.cornerX, c.cornerY));
         EXPECT_FALSE(m.overlay().rectangle);
         EXPECT_EQ(m.depth(), 1u);
         expectRange(m.shown(), c.want, 1e-6);
@@ -258,7 +267,51 @@ TEST(PlotZoom, DragEndedNearItsAnchorOrCancelledDoesNotZoom) {
         m.move(kHeld, 400, 200);
         m.press(1, 600, 300);
         EXPECT_FALSE(m.overlay().rectangle);
-        EXPECT_EQ(m.depth(), 1u) << "the new press's zoom, no rectangle's";
+        m.move(0, 600, 300);
+        EXPECT_EQ(m.depth(), 1u) << "the new click's zoom, no rectangle's";
+        EXPECT_NEAR(m.shown().xMax - m.shown().xMin, 12500.0, 1e-6);
+    }
+}
+
+// The program reports a release outside the plot as the pointer leaving it
+// without the button.
+TEST(PlotZoom, ReleaseOutsideThePlotZoomsNothingThenOrLater) {
+    {
+        SCOPED_TRACE("a drag let go outside");
+        Mouse m;
+        m.click(300, 200);      // one level from an earlier click
+        const ViewRange before = m.shown();
+        m.press(1, 300, 100);
+        m.move(kHeld, 400, 200);
+        EXPECT_FALSE(m.leave(kHeld)) << "held outside: the rectangle stays";
+        EXPECT_TRUE(m.overlay().rectangle);
+        EXPECT_TRUE(m.leave(0));
+        EXPECT_FALSE(m.overlay().rectangle);
+        EXPECT_FALSE(m.overlay().cursor);
+        // Back much later, after clicks elsewhere.
+        m.move(0, 500, 300);
+        m.move(0, 520, 310);
+        EXPECT_EQ(m.depth(), 1u);
+        expectRange(m.shown(), before);
+    }
+    {
+        SCOPED_TRACE("a click let go outside");
+        Mouse m;
+        m.press(1, 51, 200);
+        m.leave(0);
+        m.move(0, 60, 200);
+        EXPECT_EQ(m.depth(), 0u);
+    }
+    {
+        SCOPED_TRACE("out and back in with the button held, let go inside");
+        Mouse m;
+        m.press(1, 300, 100);
+        m.move(kHeld, 400, 200);
+        m.leave(kHeld);
+        m.move(kHeld, 500, 300);
+        EXPECT_TRUE(m.move(0, 500, 300));
+        EXPECT_EQ(m.depth(), 1u);
+        EXPECT_NEAR(m.shown().xMin, m.zoom().full().xMin + 25000.0 * 250 / 900, 1e-6);
     }
 }
 
@@ -279,11 +332,14 @@ TEST(PlotZoom, MovesReportOnlyWhatChanges) {
         {"the column right of the interior", 950, 20, true, false},
         {"the interior's last pixel", 949, 420, true, true},
         {"the row below the interior", 949, 421, true, false},
+        {"back on the interior", 500, 200, true, true},
+        {"out of the plot", -1, -1, true, false},
+        {"still out", -1, -1, false, false},
     };
     Mouse m;
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);
-        EXPECT_EQ(m.move(0, s.x, s.y), s.changed);
+        EXPECT_EQ(s.x < 0 ? m.leave(0) : m.move(0, s.x, s.y), s.changed);
         EXPECT_EQ(m.overlay().cursor, s.cursor);
         if (s.cursor) {
             EXPECT_EQ(m.overlay().x, s.x);
@@ -340,6 +396,39 @@ TEST(PlotZoom, LevelsSurviveFramesOfTheSameAxesOnly) {
     }
 }
 
+// The two dB views share x, units and view kind, and the scale pair: what
+// tells them apart is the data pair of the frame drawn right after the
+// program read its controls back, which shows the last frame's data.
+TEST(PlotZoom, AReadOfTheControlsDropsLevelsWhenTheSameScaleMeansOtherData) {
+    const ViewRange db0{0.0, 25000.0, -200.0, 0.0, -203.0, -3.0};     // u = -3 dB
+    const struct {
+        const char* name;
+        ViewRange before, after;
+        bool controlsRead, kept;
+    } cases[] = {
+        {"dB to dB0", kSpectrumDb, db0, true, false},
+        {"dB0 to dB", db0, kSpectrumDb, true, false},
+        {"the same view read again", db0, db0, true, true},
+        {"the strongest bin moved, no read", db0, kSpectrumDb, false, true},
+        {"a read that moves the scale (auto scale)", kSpectrumV, {0, 25000, 0, 5.0, 0, 4.0}, true,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Mouse m(c.before);
+        m.click(500, 200);
+        ASSERT_EQ(m.depth(), 1u);
+        if (c.controlsRead) m.zoom().controlsRead();
+        m.frame(c.after);
+        EXPECT_EQ(m.depth(), c.kept ? 1u : 0u);
+        // The check is for the one frame after the read.
+        m.click(500, 200);
+        m.frame(c.before);
+        m.frame(c.after);
+        EXPECT_GE(m.depth(), 1u);
+    }
+}
+
 TEST(PlotZoom, AutoScaleMovesTheFullRangeButNotAZoomedScale) {
     // The oscilloscope with auto scale: scale and data equal, moving each tick.
     Mouse m;
@@ -378,7 +467,7 @@ TEST(PlotZoom, FlatOrInfiniteRangesAreNotZoomed) {
     {
         SCOPED_TRACE("no points yet: x from 0 to 0");
         Mouse m(ViewRange{0.0, 0.0, -10.0, 10.0, -10.0, 10.0});
-        m.press(1, 200, 100);
+        m.click(200, 100);
         EXPECT_EQ(m.depth(), 0u);
     }
 }
@@ -410,8 +499,7 @@ TEST(PlotZoom, ClicksZoomDownToSingleBinsAndStop) {
     Mouse m;
     int zoomed = 0;
     for (int i = 0; i < 40; ++i) {
-        if (m.press(1, 500, 200)) ++zoomed;
-        m.move(0, 500, 200);
+        if (m.click(500, 200)) ++zoomed;
     }
     EXPECT_LT(zoomed, 40) << "the zoom stops";
     EXPECT_EQ(m.depth(), static_cast<size_t>(zoomed));

@@ -56,7 +56,7 @@ public:
 
     void* beginPlotPaint(int32_t control, PlotRect* client) override {
         if (!plotsDrawable) return nullptr;
-        *client = PlotRect{0, 0, 900, 400};
+        *client = plotClient;
         ++openContexts;
         log.push_back("paint " + std::to_string(control));
         return &contextToken;
@@ -67,7 +67,7 @@ public:
     }
     bool pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) override {
         *point = pointer;
-        *client = PlotRect{0, 0, 900, 400};
+        *client = plotClient;
         return true;
     }
     void drawStatusText(int32_t control, const char* text, uint32_t colour) override {
@@ -109,7 +109,8 @@ public:
     std::vector<std::string> log;
     std::function<void()> duringMessage;
     bool plotsDrawable = true;
-    PlotPoint pointer{-5, -5};      // in the plots' client coordinates (900 x 400)
+    PlotPoint pointer{-5, -5};      // in the plots' client coordinates
+    PlotRect plotClient{0, 0, 900, 400};
     int openContexts = 0;
     int invalidations = 0;
     bool destroyed = false;

@@ -63,13 +63,12 @@ public:
         ++frames;
         return 1;
     }
-    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t keys, PlotPoint p) override {
-        note("move " + std::to_string(keys) + " " + std::to_string(p.x) + "," + std::to_string(p.y));
+    int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t keys, int32_t point) override {
+        note("move " + std::to_string(keys) + " " + pointText(point));
         return moveResult;
     }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t button, PlotPoint p, int32_t kind) override {
-        note("button " + std::to_string(button) + " " + std::to_string(p.x) + "," + std::to_string(p.y) + " " +
-             std::to_string(kind));
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t button, int32_t point, int32_t kind) override {
+        note("button " + std::to_string(button) + " " + pointText(point) + " " + std::to_string(kind));
         return 0;
     }
 
@@ -84,6 +83,12 @@ public:
 
 private:
     void note(const std::string& what) { log_->push_back(name_ + " " + what); }
+    // The packed point as "x,y", or "outside".
+    static std::string pointText(int32_t point) {
+        if (point == kPlotPointOutside) return "outside";
+        const PlotPoint p = unpackPlotPoint(point);
+        return std::to_string(p.x) + "," + std::to_string(p.y);
+    }
     std::string name_;
     std::vector<std::string>* log_;
 };
