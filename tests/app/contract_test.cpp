@@ -67,7 +67,7 @@ protected:
         HMODULE probe = GetModuleHandleA("ContractProbe.dll");
         if (!probe) return {"(probe not loaded)"};
         using LogFunction = const char* (*)();
-        auto log = reinterpret_cast<LogFunction>(GetProcAddress(probe, "ContractProbeLog"));
+        auto log = reinterpret_cast<LogFunction>(reinterpret_cast<void*>(GetProcAddress(probe, "ContractProbeLog")));
         if (!log) return {"(no log export)"};
         std::vector<std::string> lines;
         std::istringstream in(log());
