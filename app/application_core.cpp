@@ -192,12 +192,6 @@ int32_t selectionOf(DialogServices& dialog, int32_t control) {
 
 }  // namespace
 
-void formatSizeText(char (&text)[256], int32_t value) {
-    if (value >= 1048576) std::snprintf(text, sizeof text, "%2.1fM", value / 1048576.0);
-    else if (value < 1024) std::snprintf(text, sizeof text, "%d", value);
-    else std::snprintf(text, sizeof text, "%2.1fK", value / 1024.0);
-}
-
 void ApplicationCore::bindDialog(DialogServices* dialog) { dialog_ = dialog; }
 
 void ApplicationCore::show(const char* utf8Format, ...) {

@@ -220,8 +220,6 @@ int32_t packPlotPoint(PlotPoint point, const PlotRect& client);
 // count may wrap); otherwise the next tick draws it.
 bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick);
 
-// The Size list's text of a window length: "512", "1.0K", "1.5K", "2.0M".
-void formatSizeText(char (&text)[256], int32_t value);
 
 // The message shown for a start-up error; `name` is the component for
 // NoComponent. Code page 1251, at most 255 bytes.

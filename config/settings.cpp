@@ -1,6 +1,7 @@
 #include "config/settings.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "config/config_reader.h"
 #include "config/default_config.h"
@@ -159,4 +160,10 @@ void loadConfig(Settings& settings, const char* fileName) {
 void boundFftScale(Settings& settings, double fullScaleVolts) {
     if (settings.fftScaleV < 0.1) settings.fftScaleV = 0.1;
     else if (settings.fftScaleV > 2.0 * fullScaleVolts) settings.fftScaleV = 2.0 * fullScaleVolts;
+}
+
+void formatSizeText(char (&text)[256], int32_t value) {
+    if (value >= 1048576) std::snprintf(text, sizeof text, "%2.1fM", value / 1048576.0);
+    else if (value < 1024) std::snprintf(text, sizeof text, "%d", value);
+    else std::snprintf(text, sizeof text, "%2.1fK", value / 1024.0);
 }

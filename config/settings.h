@@ -50,5 +50,7 @@ void presetDefaults(Settings& settings, const SystemColours& colours);
 void writeDefaultConfig(const char* fileName);
 // Reads the keys of fileName in their fixed order, with defaults and ranges.
 void loadConfig(Settings& settings, const char* fileName);
+// The Size list's text of a window length: "512", "1.0K", "1.5K", "2.0M".
+void formatSizeText(char (&text)[256], int32_t value);
 // Brings fftScaleV into range once the board's full scale (volts) is known.
 void boundFftScale(Settings& settings, double fullScaleVolts);

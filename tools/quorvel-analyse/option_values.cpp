@@ -7,7 +7,7 @@
 
 #include "analysis/fft_window.h"
 #include "analysis/signal_metrics.h"
-#include "app/application_core.h"
+#include "config/settings.h"
 
 namespace {
 
