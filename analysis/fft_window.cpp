@@ -153,8 +153,10 @@ bool FftWindow::resize(int64_t requestedLength) {
 
     if (!workBuffer || !windowBuffer) {
         release();
+#if SIZE_MAX <= UINT32_MAX
         // 2^30 doubles do not fit a 32-bit address space.
         if (n > SIZE_MAX / sizeof(double)) return false;
+#endif
         const size_t bytes = static_cast<size_t>(n) * sizeof(double);
         workBuffer = static_cast<double*>(allocatePages(bytes));
         windowBuffer = static_cast<double*>(allocatePages(bytes));
