@@ -354,7 +354,7 @@ PlotPanel makePlotPanel(const FileAnalysis& analysis, const std::vector<int32_t>
         if (!channel.hasBuffers()) continue;
         PlotCurve curve{presetChannelColour(c), channelLabel(channel, spectrum), {}};
         const int64_t count = static_cast<int64_t>(values.size());
-        for (int64_t i = 0; i < count; ++i) {
+        for (size_t i = 0; i < values.size(); ++i) {
             const double p = spectrum ? channel.powerSpectrum[i] : channel.samples[i];
             switch (view) {
             case ViewMode::SpectrumDb:
