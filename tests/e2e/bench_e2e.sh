@@ -295,5 +295,128 @@ zoom)
   echo "PASS [$case]"
   ;;
 
+click-zoom)
+  # A running spectrum in volts: a left click on channel 1's peak zooms x by
+  # two about it, so that peak stays under the pointer and channel 2's peak
+  # moves twice as far from it; a right click steps back to the full range.
+  # The pointer rests in the plot's top-left margin while the peaks are
+  # read, so that no cross-hair or read-out is in the plot. Both tones fall
+  # on bins of the 8K window (several bins to a column): each peak is one
+  # column, the highest of its colour, before and after the zoom (in the dB
+  # view the tops of the peaks are cut off by the scale).
+  saved_state 3 1 0 0 0 > Quorvel.sav
+  start_bench
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+  # The peaks are columns of the client area, inside the control's border.
+  colour_at $GREEN
+  left=$((left + (right - left - width) / 2)) top=$((top + (bottom - top - height) / 2))
+  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
+  press "$wid" F2
+  wait_list 10 '^Freq' || fail "no spectrum before the click: got '$list'"
+  park
+  peaks() { colour_at $GREEN; green_peak=$peak; colour_at $RED; red_peak=$peak; }
+  # near <got> <want> <tolerance>
+  near() { [ "$1" -ge $(($2 - $3)) ] && [ "$1" -le $(($2 + $3)) ]; }
+  # peaks_near <green> <red> <tolerance of green>: the peaks there, and as
+  # far apart as the red one's place tells, give or take a pixel or two.
+  peaks_near() {
+    peaks
+    near "$green_peak" "$1" "$3" && near $((red_peak - green_peak)) $(($2 - $1)) 2
+  }
+  peaks
+  green_full=$green_peak red_full=$red_peak
+  apart=$((red_full - green_full))
+  [ "$green_full" -gt 0 ] && [ "$apart" -gt 50 ] ||
+    fail "full range: green peak at x $green_full, red at x $red_full; want both, apart by more than 50 (shot: $(keep_shot full))"
+  # Low in the plot, so that the read-out box opens above the pointer, away
+  # from the peaks.
+  xdotool mousemove $((left + green_full)) $((top + (bottom - top) * 85 / 100)); sleep 0.2
+  xdotool click 1
+  park
+  # The value kept under the pointer is read from the press point's column:
+  # the peak may move by the width of a column at either zoom.
+  wait_until 5 peaks_near "$green_full" $((green_full + 2 * apart)) 4 ||
+    fail "after a click on x $green_full: green peak at x $green_peak, red at x $red_peak; want $green_full and $((green_full + 2 * apart)) (shot: $(keep_shot click))"
+  xdotool mousemove $((left + (right - left) / 2)) $((top + (bottom - top) / 2)); sleep 0.2
+  xdotool click 3
+  park
+  wait_until 5 peaks_near "$green_full" "$red_full" 1 ||
+    fail "after a right click: green peak at x $green_peak, red at x $red_peak; want the full range's $green_full and $red_full (shot: $(keep_shot right-click))"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+drag-outside)
+  # A drag over the idle main plot let go outside it zooms nothing, neither
+  # then nor when the pointer comes back after clicks elsewhere: let go over
+  # the results list, and off the main window. The pointer rests in the
+  # plot's top-left margin for every shot.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+  read -r list_left list_top list_right list_bottom <<<"$(probe rect $INFO)"
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  off_x=$((X + WIDTH + 40)) off_y=$((Y + HEIGHT / 2))
+  [ "$off_x" -lt 1590 ] || off_x=$((X - 40))
+  [ "$off_x" -gt 0 ] || fail "no room beside the main window at $X,$Y ${WIDTH}x$HEIGHT"
+  at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
+  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
+  shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+  shot full.bmp
+  for away in "$(((list_left + list_right) / 2)) $(((list_top + list_bottom) / 2))" "$off_x $off_y"; do
+    at 30 30
+    xdotool mousedown 1; sleep 0.2
+    for step in 35 40 45 50 55 60; do at "$step" "$step"; done
+    xdotool mousemove $away; sleep 0.2
+    xdotool mouseup 1; sleep 0.3
+    xdotool click 1; sleep 0.3
+    for step in 62 50 40; do at "$step" "$step"; done
+    shot back.bmp
+    cmp -s full.bmp back.bmp || fail "a drag let go at $away zoomed when the pointer came back (shot: $(keep_shot drag-outside))"
+  done
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+cursor-leaves)
+  # The pointer going from the main plot straight to the top plot, to the
+  # results list or off the main window takes the cross-hair (the light
+  # green cursor colour) with it, with acquisition idle and while it runs.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  CURSOR=0x80FF80
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+  read -r top_left top_top top_right top_bottom <<<"$(probe rect $TOP_PLOT)"
+  read -r list_left list_top list_right list_bottom <<<"$(probe rect $INFO)"
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  off_x=$((X + WIDTH + 40)) off_y=$((Y + HEIGHT / 2))
+  [ "$off_x" -lt 1590 ] || off_x=$((X - 40))
+  cursor_shown() { colour_at $CURSOR; [ "$pixels" -gt 0 ]; }
+  cursor_gone() { colour_at $CURSOR; [ "$pixels" = 0 ]; }
+  for phase in idle running; do
+    if [ "$phase" = running ]; then
+      press "$wid" F2
+      wait_list 10 '^Avg' || fail "no results while running: got '$list'"
+    fi
+    for away in "top-plot $(((top_left + top_right) / 2)) $(((top_top + top_bottom) / 2))" \
+                "list $(((list_left + list_right) / 2)) $(((list_top + list_bottom) / 2))" \
+                "off-window $off_x $off_y"; do
+      set -- $away
+      xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2)); sleep 0.2
+      xdotool mousemove $(((left + right) / 2 + 5)) $(((top + bottom) / 2 + 5))
+      wait_until 5 cursor_shown || fail "$phase: no cross-hair with the pointer in the plot (shot: $(keep_shot $phase-inside))"
+      xdotool mousemove "$2" "$3"
+      sleep 0.5
+      wait_until 5 cursor_gone ||
+        fail "$phase: the cross-hair stayed ($pixels pixels) after the pointer went to the $1 (shot: $(keep_shot $phase-$1))"
+    done
+  done
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
 *) fail "unknown case" ;;
 esac
