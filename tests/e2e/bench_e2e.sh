@@ -62,6 +62,36 @@ saved_state() {  # the Quorvel.sav that the program writes
   printf 'SizeIndex   = %d\r\nDisplayMode = %d\r\nAutoScale   = %d\r\nFFTAvg      = %d\r\nFFTWnd      = %d\r\n' "$@"
 }
 
+# main_plot: the main plot's screen rectangle as left top right bottom;
+# at <x %> <y %> puts the pointer there, park rests it in the plot's
+# top-left margin (no cross-hair or read-out in the plot), shot <file>
+# writes the plot's picture with the pointer parked.
+main_plot() {
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+}
+at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
+park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
+shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+
+# centre_of <id>: the middle of a control on the screen, as "x y".
+centre_of() {
+  local l t r b
+  read -r l t r b <<<"$(probe rect "$1")"
+  [ -n "${b:-}" ] || fail "no rectangle for control $1"
+  echo "$(((l + r) / 2)) $(((t + b) / 2))"
+}
+
+# off_window: a point of the screen beside the main window, as "x y".
+off_window() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  local x=$((X + WIDTH + 40))
+  [ "$x" -lt 1590 ] || x=$((X - 40))
+  [ "$x" -gt 0 ] || fail "no room beside the main window at $X,$Y ${WIDTH}x$HEIGHT"
+  echo "$x $((Y + HEIGHT / 2))"
+}
+
 running_states="$START enabled checked; $RECORD enabled unchecked; $SIZE disabled"
 idle_states="$START enabled unchecked; $RECORD disabled unchecked; $SIZE enabled"
 
@@ -274,11 +304,7 @@ zoom)
   # top-left margin for every shot, so that no cursor read-out is in it.
   saved_state 0 0 0 0 0 > Quorvel.sav
   start_bench
-  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
-  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
-  at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
-  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
-  shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+  main_plot
   shot full.bmp
   at 30 30
   xdotool mousedown 1; sleep 0.2
@@ -300,18 +326,16 @@ click-zoom)
   # two about it, so that peak stays under the pointer and channel 2's peak
   # moves twice as far from it; a right click steps back to the full range.
   # The pointer rests in the plot's top-left margin while the peaks are
-  # read, so that no cross-hair or read-out is in the plot. Both tones fall
-  # on bins of the 8K window (several bins to a column): each peak is one
-  # column, the highest of its colour, before and after the zoom (in the dB
-  # view the tops of the peaks are cut off by the scale).
+  # read, so that no cross-hair or read-out is in the plot. With the 8K
+  # window (several bins to a column) each peak is one column, the highest
+  # of its colour, before and after the zoom (in the dB view the tops of
+  # the peaks are cut off by the scale).
   saved_state 3 1 0 0 0 > Quorvel.sav
   start_bench
-  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
-  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+  main_plot
   # The peaks are columns of the client area, inside the control's border.
   colour_at $GREEN
   left=$((left + (right - left - width) / 2)) top=$((top + (bottom - top - height) / 2))
-  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
   press "$wid" F2
   wait_list 10 '^Freq' || fail "no spectrum before the click: got '$list'"
   park
@@ -354,18 +378,9 @@ drag-outside)
   # plot's top-left margin for every shot.
   saved_state 0 0 0 0 0 > Quorvel.sav
   start_bench
-  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
-  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
-  read -r list_left list_top list_right list_bottom <<<"$(probe rect $INFO)"
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  off_x=$((X + WIDTH + 40)) off_y=$((Y + HEIGHT / 2))
-  [ "$off_x" -lt 1590 ] || off_x=$((X - 40))
-  [ "$off_x" -gt 0 ] || fail "no room beside the main window at $X,$Y ${WIDTH}x$HEIGHT"
-  at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
-  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
-  shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+  main_plot
   shot full.bmp
-  for away in "$(((list_left + list_right) / 2)) $(((list_top + list_bottom) / 2))" "$off_x $off_y"; do
+  for away in "$(centre_of $INFO)" "$(off_window)"; do
     at 30 30
     xdotool mousedown 1; sleep 0.2
     for step in 35 40 45 50 55 60; do at "$step" "$step"; done
@@ -387,13 +402,7 @@ cursor-leaves)
   saved_state 0 0 0 0 0 > Quorvel.sav
   start_bench
   CURSOR=0x80FF80
-  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
-  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
-  read -r top_left top_top top_right top_bottom <<<"$(probe rect $TOP_PLOT)"
-  read -r list_left list_top list_right list_bottom <<<"$(probe rect $INFO)"
-  eval "$(xdotool getwindowgeometry --shell "$wid")"
-  off_x=$((X + WIDTH + 40)) off_y=$((Y + HEIGHT / 2))
-  [ "$off_x" -lt 1590 ] || off_x=$((X - 40))
+  main_plot
   cursor_shown() { colour_at $CURSOR; [ "$pixels" -gt 0 ]; }
   cursor_gone() { colour_at $CURSOR; [ "$pixels" = 0 ]; }
   for phase in idle running; do
@@ -401,12 +410,10 @@ cursor-leaves)
       press "$wid" F2
       wait_list 10 '^Avg' || fail "no results while running: got '$list'"
     fi
-    for away in "top-plot $(((top_left + top_right) / 2)) $(((top_top + top_bottom) / 2))" \
-                "list $(((list_left + list_right) / 2)) $(((list_top + list_bottom) / 2))" \
-                "off-window $off_x $off_y"; do
+    for away in "top-plot $(centre_of $TOP_PLOT)" "list $(centre_of $INFO)" "off-window $(off_window)"; do
       set -- $away
-      xdotool mousemove $(((left + right) / 2)) $(((top + bottom) / 2)); sleep 0.2
-      xdotool mousemove $(((left + right) / 2 + 5)) $(((top + bottom) / 2 + 5))
+      at 50 50
+      at 52 52
       wait_until 5 cursor_shown || fail "$phase: no cross-hair with the pointer in the plot (shot: $(keep_shot $phase-inside))"
       xdotool mousemove "$2" "$3"
       sleep 0.5
