@@ -17,5 +17,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # stack where SSE needs it, since 32-bit Windows only keeps it 4-byte aligned.)
 set(CMAKE_C_FLAGS_INIT   "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
+# Not large-address-aware: the program loads the boards' 32-bit driver
+# libraries, closed code that may take addresses above 2 GB for negative
+# numbers; the mark is a promise for every library in the process.
+set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -Wl,--disable-large-address-aware")
 set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static")
