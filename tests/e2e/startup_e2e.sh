@@ -91,11 +91,11 @@ registry-view)
   # program that starts with its components read its own view.
   plot_key='SOFTWARE\Tarnwell\Base library\1.0\PellumE'
   case "$reg_view" in
-    /reg:32) other_view=/reg:64 own_as_64="SOFTWARE\WOW6432Node\${plot_key#SOFTWARE\}" ;;
+    /reg:32) other_view=/reg:64 own_as_64='SOFTWARE\WOW6432Node\Tarnwell\Base library\1.0\PellumE' ;;
     /reg:64) other_view=/reg:32 own_as_64=$plot_key ;;
     *) fail "register.cmd names no registry view" ;;
   esac
-  registered() { "$WINE" reg query "HKLM\$1" /v path "$2" </dev/null >/dev/null 2>&1; }
+  registered() { "$WINE" reg query "HKLM\\$1" /v path "$2" </dev/null >/dev/null 2>&1; }
   registered "$plot_key" "$reg_view" || fail "no $plot_key in the view $reg_view"
   registered "$own_as_64" /reg:64 || fail "no $own_as_64 in the 64-bit view"
   ! registered "$plot_key" "$other_view" || fail "$plot_key is in the other view ($other_view) too"
