@@ -14,10 +14,11 @@
 #            source (scripts/build-wow64-wine.sh, 35-45 minutes on 2 cores)
 # On success the folder is the one line on standard output; its bin/wine
 # runs 32-bit and 64-bit Windows programs. Messages go to standard error.
-# Exit codes: 0 ready; 3 no WoW64 Wine without building one; 4 there is one,
-# but this machine does not run 32-bit code at all (its kernel or virtual
-# machine refuses the 32-bit code segment or system calls), so no 32-bit
-# Windows program can run here; 1 anything else failed.
+# Exit codes: 0 ready; 3 no WoW64 Wine without building one; 4 this machine
+# does not run 32-bit code at all (its kernel or virtual machine refuses the
+# 32-bit code segment or system calls), so no 32-bit Windows program can run
+# here, and nothing is set up; 1 anything else failed. --find only looks for
+# the folder.
 #
 # Environment:
 #   QUORVEL_WOW64_DIR      the folder (default /opt/quorvel/wine-wow64-10)
@@ -44,9 +45,10 @@ say() { echo "setup-wow64: $*" >&2; }
 
 complete() { [ -f "$1/$stamp" ] && [ -x "$1/bin/wine" ] && [ -x "$1/bin/wineserver" ]; }
 
-# ready <folder>: prints the folder when this machine can run its 32-bit
-# side (scripts/compat32-check.c tries what Wine needs), else exits with 4.
-ready() {
+# Exits with 4 when this machine cannot run 32-bit code at all
+# (scripts/compat32-check.c tries what Wine needs), before anything is
+# unpacked or built for nothing.
+check_machine() {
   local check reason
   check=$(mktemp -d)
   if ! cc -O2 -o "$check/compat32-check" "$top/scripts/compat32-check.c"; then
@@ -60,13 +62,13 @@ ready() {
     exit 4
   }
   rm -rf "$check"
-  echo "$1"
-  exit 0
 }
 
+[ "$mode" = --find ] || check_machine
+
 if complete "$dir"; then
-  [ "$mode" = --find ] && { echo "$dir"; exit 0; }
-  ready "$dir"
+  echo "$dir"
+  exit 0
 fi
 [ "$mode" = --find ] && exit 3
 
@@ -87,7 +89,10 @@ fi
 # folder complete.
 exec 9>"$parent/.$(basename "$dir").lock"
 flock 9
-complete "$dir" && ready "$dir"
+if complete "$dir"; then
+  echo "$dir"
+  exit 0
+fi
 # A folder without the stamp is what an interrupted attempt left.
 if [ -e "$dir" ]; then
   say "removing the incomplete $dir"
@@ -123,4 +128,4 @@ version=$("$made/bin/wine" --version 2>/dev/null) || { say "$made/bin/wine does 
 printf '%s\n%s\n' "$version" "$what" > "$made/$stamp"
 mv -T "$made" "$dir"
 say "$version ready in $dir ($((SECONDS - start)) s)"
-ready "$dir"
+echo "$dir"
