@@ -295,7 +295,14 @@ bool AcquisitionEngine::allocateBuffers() {
         if (plotScratch) plotScratchLength = length;
         else complete = false;
     }
-    if (!complete) show(kNoMemory);
+    if (!complete) {
+        // When not every buffer fits, no channel keeps a window: some channels
+        // shown and others silently missing would mislead, and the windows
+        // that did fit would leave a 32-bit process at the end of its address
+        // space. The run goes on without windows.
+        for (ChannelRecord& channel : channels) channel.releaseBuffers();
+        show(kNoMemory);
+    }
     return complete;
 }
 

@@ -91,8 +91,9 @@ public:
     void refreshChannelList();
     // Shown flags and colours of the first `count` channels (clamped to 0..31).
     void applyChannelList(int32_t count, const uint32_t* entries);
-    // Sizes every buffer for windowLength; shows the memory message and
-    // returns false when a channel window or the plot scratch failed.
+    // Sizes every buffer for windowLength; when a channel window or the plot
+    // scratch failed, releases every channel window, shows the memory message
+    // and returns false.
     bool allocateBuffers();
     // WM_TIMER of timer 1.
     void onAcquisitionTimer();

@@ -262,6 +262,36 @@ block-size|start-fails)
   echo "PASS [$case]"
   ;;
 
+largest-window)
+  # 32 bits only: the largest window, 4M samples, for 32 channels needs about
+  # 1.8 GB of windows and spectra, more than a 32-bit program gets beside its
+  # code and libraries (2 GB: it is not marked large-address-aware). The start
+  # says so and goes on without windows; the program stays sound, and a window
+  # that fits runs afterwards.
+  pe=$(od -An -tu4 -j60 -N4 "$bin/Quorvel.exe" | tr -d ' ')
+  flags=$(od -An -tu2 -j$((pe + 22)) -N2 "$bin/Quorvel.exe" | tr -d ' ')
+  [ $((flags & 0x20)) = 0 ] || fail "Quorvel.exe is marked large-address-aware"
+  printf 'Channels = 32\r\n' > SimBoard.cfg
+  saved_state 12 0 0 0 0 > Quorvel.sav
+  start_bench
+  press "$wid" F2
+  expect_box $'Ошибка... \n Не хватает памяти для работы программы!'
+  press "$box" Return
+  expect_states "running without windows" "$running_states" $START $RECORD $SIZE
+  sleep 2
+  kill -0 "$pid" 2>/dev/null || fail "the program ended after the memory message"
+  [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null | grep -vx "$wid")" ] ||
+    fail "another window or message box appeared while running without windows"
+  press "$wid" F2
+  expect_states stopped "$idle_states" $START $RECORD $SIZE
+  probe select $SIZE 0 || fail "the Size list cannot be driven"
+  press "$wid" F2
+  expect_states "running with 1K" "$running_states" $START $RECORD $SIZE
+  wait_list 15 '^---- Channel № ?32,' || fail "the 1K run shows no channel 32: got '$list'"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
 pixels)
   # The main plot is read back from the screen: each channel's curve in its
   # colour, channel 1 (9 V) green, channel 2 (5 V) red, at the default
