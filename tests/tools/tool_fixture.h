@@ -78,9 +78,10 @@ protected:
         return std::string(reinterpret_cast<const char*>(&header), sizeof header);
     }
 
+public:
     // A recording whose value of channel c in row r is value(r, c).
-    static std::string recordingBytes(uint32_t channels, double rate, int64_t rows,
-                                      const std::function<float(int64_t, uint32_t)>& value) {
+    static std::string recordingBytesOf(uint32_t channels, double rate, int64_t rows,
+                                        const std::function<float(int64_t, uint32_t)>& value) {
         std::string bytes = headerBytes(channels, rate);
         for (int64_t r = 0; r < rows; ++r) {
             for (uint32_t c = 0; c < channels; ++c) {
@@ -89,6 +90,12 @@ protected:
             }
         }
         return bytes;
+    }
+
+protected:
+    static std::string recordingBytes(uint32_t channels, double rate, int64_t rows,
+                                      const std::function<float(int64_t, uint32_t)>& value) {
+        return recordingBytesOf(channels, rate, rows, value);
     }
 
     // A SimBoard.cfg with these lines.

@@ -24,29 +24,15 @@ public:
 using FieldValue = std::variant<std::string, int64_t, double>;
 
 struct Field {
-    const char* name;
+    std::string name;
     FieldValue value;
 };
 
-// The record of one channel, fields in the order of the header comment.
-std::vector<Field> recordFields(const std::string& file, const ChannelRecord& ch, const AnalysisSettings& s,
-                                double channelRate, int64_t windows) {
-    std::vector<Field> fields = {
-        {"file", file},
-        {"channel", int64_t{ch.channelNumber + 1}},
-        {"gain", int64_t{ch.gain}},
-        {"channel_rate_hz", channelRate},
-        {"size", int64_t{s.windowLength}},
-        {"windows", windows},
-        {"window_id", int64_t{s.windowId}},
-        {"window", std::string(kFftWindowNames[s.windowId])},
-        {"averaging", int64_t{s.averaging}},
-        {"average_counter", int64_t{s.averageCounter}},
-        {"view", std::string(viewName(s.view))},
-        {"min_v", ch.min},
-        {"max_v", ch.max},
-    };
-    if (isSpectrumView(s.view)) {
+// The bench's fields of a channel's record from min_v on: what the view's
+// list lines show.
+void appendViewFields(std::vector<Field>& fields, const ChannelRecord& ch, ViewMode view) {
+    fields.insert(fields.end(), {{"min_v", ch.min}, {"max_v", ch.max}});
+    if (isSpectrumView(view)) {
         fields.insert(fields.end(), {
                                         {"freq_hz", ch.freq},
                                         {"ampl0_v", ch.ampl0},
@@ -61,6 +47,38 @@ std::vector<Field> recordFields(const std::string& file, const ChannelRecord& ch
                                     });
     } else {
         fields.insert(fields.end(), {{"avg_v", ch.avg}, {"rms_v", ch.rms}, {"ueff_v", ch.ueff}});
+    }
+}
+
+constexpr const char* kSeriesNames[kSeriesFigureCount] = {"sinad_db", "enb", "sfdr_db", "snr_db", "thd_db"};
+
+// <name>_mean, _std, _min, _max of a series.
+void appendSeriesFields(std::vector<Field>& fields, const std::string& name, const WindowSeries& series) {
+    fields.insert(fields.end(), {{name + "_mean", series.mean()},
+                                 {name + "_std", series.standardDeviation()},
+                                 {name + "_min", series.min()},
+                                 {name + "_max", series.max()}});
+}
+
+// The record of one channel, fields in the order of the header comment.
+std::vector<Field> recordFields(const std::string& file, const ChannelRecord& ch, const AnalysisSettings& s,
+                                double channelRate, int64_t windows, const ChannelFigures& figures) {
+    std::vector<Field> fields = {
+        {"file", file},
+        {"channel", int64_t{ch.channelNumber + 1}},
+        {"gain", int64_t{ch.gain}},
+        {"channel_rate_hz", channelRate},
+        {"size", int64_t{s.windowLength}},
+        {"windows", windows},
+        {"window_id", int64_t{s.windowId}},
+        {"window", std::string(kFftWindowNames[s.windowId])},
+        {"averaging", int64_t{s.averaging}},
+        {"average_counter", int64_t{s.averageCounter}},
+        {"view", std::string(viewName(s.view))},
+    };
+    appendViewFields(fields, ch, s.view);
+    if (isSpectrumView(s.view)) {
+        for (int f = 0; f < kSeriesFigureCount; ++f) appendSeriesFields(fields, kSeriesNames[f], figures.series[f]);
     }
     return fields;
 }
@@ -79,6 +97,41 @@ std::string csvValue(const FieldValue& value) {
     if (const auto* text = std::get_if<std::string>(&value)) return csvField(*text);
     if (const auto* whole = std::get_if<int64_t>(&value)) return std::to_string(*whole);
     return fullPrecision(std::get<double>(value));
+}
+
+std::vector<Field> fieldNames(std::vector<Field> fields) {
+    for (Field& field : fields) field.value = field.name;
+    return fields;
+}
+
+void writeCsvLine(std::ostream& out, const std::vector<Field>& fields) {
+    std::string line;
+    for (size_t k = 0; k < fields.size(); ++k) {
+        if (k) line += ',';
+        line += csvValue(fields[k].value);
+    }
+    line += '\n';
+    out << line;
+}
+
+AnalysisSettings settingsOf(const RecordFields& fields) {
+    AnalysisSettings settings;
+    settings.view = fields.view;
+    return settings;
+}
+
+// A per-window row of one channel.
+std::vector<Field> windowFields(const std::string& file, const ChannelRecord& ch, const AnalysisSettings& s,
+                                double channelRate, const WindowPlace& place) {
+    std::vector<Field> fields = {
+        {"file", file},
+        {"channel", int64_t{ch.channelNumber + 1}},
+        {"window", place.index},
+        {"first_row", static_cast<int64_t>(place.firstRow)},
+        {"start_s", channelRate > 0.0 ? static_cast<double>(place.firstRow) / channelRate : 0.0},
+    };
+    appendViewFields(fields, ch, s.view);
+    return fields;
 }
 
 }  // namespace
@@ -105,31 +158,40 @@ std::vector<std::string> resultsLines(const FileAnalysis& analysis, const std::v
     return collector.lines;
 }
 
-void writeCsvHeader(std::ostream& out, ViewMode view) {
-    AnalysisSettings settings;
-    settings.view = view;
-    const ChannelRecord none;
-    const std::vector<Field> fields = recordFields("", none, settings, 0.0, 0);
-    for (size_t k = 0; k < fields.size(); ++k) out << (k ? "," : "") << fields[k].name;
-    out << '\n';
+void ChannelFigures::addWindow(const ChannelRecord& channel) {
+    const double values[kSeriesFigureCount] = {channel.sinad, channel.enb, channel.sfdr, channel.snr, channel.thd};
+    for (int f = 0; f < kSeriesFigureCount; ++f) series[f].add(values[f]);
+}
+
+void writeCsvHeader(std::ostream& out, const RecordFields& fields) {
+    writeCsvLine(out, fieldNames(recordFields("", ChannelRecord(), settingsOf(fields), 0.0, 0, ChannelFigures())));
 }
 
 void writeCsvRecords(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
-                     const std::vector<int32_t>& shown) {
+                     const std::vector<int32_t>& shown, const std::vector<ChannelFigures>& figures) {
     for (int32_t c : shown) {
-        const std::vector<Field> fields = recordFields(file, analysis.channels[c], analysis.settings(),
-                                                       analysis.channelRate(), analysis.windowsAnalysed());
-        for (size_t k = 0; k < fields.size(); ++k) out << (k ? "," : "") << csvValue(fields[k].value);
-        out << '\n';
+        writeCsvLine(out, recordFields(file, analysis.channels[c], analysis.settings(), analysis.channelRate(),
+                                       analysis.windowsAnalysed(), figures[static_cast<size_t>(c)]));
+    }
+}
+
+void writePerWindowHeader(std::ostream& out, const RecordFields& fields) {
+    writeCsvLine(out, fieldNames(windowFields("", ChannelRecord(), settingsOf(fields), 0.0, WindowPlace{0, 0})));
+}
+
+void writePerWindowRows(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
+                        const std::vector<int32_t>& shown, const WindowPlace& place) {
+    for (int32_t c : shown) {
+        writeCsvLine(out, windowFields(file, analysis.channels[c], analysis.settings(), analysis.channelRate(), place));
     }
 }
 
 void appendJsonRecords(nlohmann::ordered_json& records, const std::string& file, const FileAnalysis& analysis,
-                       const std::vector<int32_t>& shown) {
+                       const std::vector<int32_t>& shown, const std::vector<ChannelFigures>& figures) {
     for (int32_t c : shown) {
         nlohmann::ordered_json record = nlohmann::ordered_json::object();
         for (const Field& field : recordFields(file, analysis.channels[c], analysis.settings(), analysis.channelRate(),
-                                                       analysis.windowsAnalysed())) {
+                                               analysis.windowsAnalysed(), figures[static_cast<size_t>(c)])) {
             if (const auto* text = std::get_if<std::string>(&field.value)) record[field.name] = *text;
             else if (const auto* whole = std::get_if<int64_t>(&field.value)) record[field.name] = *whole;
             else if (std::isfinite(std::get<double>(field.value))) record[field.name] = std::get<double>(field.value);

@@ -11,6 +11,13 @@
 //     spectrum views: freq_hz, ampl0_v, ampl0_rms, total_rms, sinad_db, enb,
 //                     pp, sfdr_db, snr_db, thd_db
 //     scope view:     avg_v, rms_v, ueff_v
+// and then the tool's own fields (not the bench's):
+//   spectrum views: <figure>_mean, <figure>_std, <figure>_min, <figure>_max
+//                   over the analysed windows for sinad_db, enb, sfdr_db,
+//                   snr_db and thd_db
+//
+// The per-window rows have file, channel, window (index in the analysed
+// range), first_row, start_s, then the view's fields from min_v on.
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -19,6 +26,22 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/quorvel-analyse/file_analysis.h"
+#include "tools/quorvel-analyse/window_series.h"
+
+// The figures followed over the windows, in the spectrum views.
+inline constexpr int kSeriesFigureCount = 5;    // sinad_db, enb, sfdr_db, snr_db, thd_db
+
+// The tool's own figures of one channel, gathered over a file's windows.
+struct ChannelFigures {
+    WindowSeries series[kSeriesFigureCount];
+    // Adds the channel's figures after a window.
+    void addWindow(const ChannelRecord& channel);
+};
+
+// Which of the optional groups of fields the records have.
+struct RecordFields {
+    ViewMode view = ViewMode::SpectrumDb;
+};
 
 // The results list of the shown channels (0-based numbers) in the analysis's
 // view, converted from the bench's code page 1251 to UTF-8.
@@ -30,14 +53,21 @@ std::string fullPrecision(double value);
 
 // CSV: one header line for the view, then a row per shown channel. Fields
 // with a comma, quote or line break are quoted.
-void writeCsvHeader(std::ostream& out, ViewMode view);
+// `figures` holds the tool's figures of every channel of the analysis.
+void writeCsvHeader(std::ostream& out, const RecordFields& fields);
 void writeCsvRecords(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
-                     const std::vector<int32_t>& shown);
+                     const std::vector<int32_t>& shown, const std::vector<ChannelFigures>& figures);
 
 // JSON: the records of the shown channels appended to `records` (an array).
 // Numbers that are not finite become null.
 void appendJsonRecords(nlohmann::ordered_json& records, const std::string& file, const FileAnalysis& analysis,
-                       const std::vector<int32_t>& shown);
+                       const std::vector<int32_t>& shown, const std::vector<ChannelFigures>& figures);
+
+// The per-window CSV: its header, then after each analysed window a row per
+// shown channel.
+void writePerWindowHeader(std::ostream& out, const RecordFields& fields);
+void writePerWindowRows(std::ostream& out, const std::string& file, const FileAnalysis& analysis,
+                        const std::vector<int32_t>& shown, const WindowPlace& place);
 
 // The averaged power spectrum: the header line, then per shown channel a
 // row per bin k < N/2: file, channel, bin, frequency_hz (k x rate / N),

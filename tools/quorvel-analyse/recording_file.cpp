@@ -122,3 +122,12 @@ bool RecordingFile::readRows(float* values, size_t rows) {
     const size_t rowBytes = size_t(channelCount()) * sizeof(float);
     return std::fread(values, rowBytes, rows, file_) == rows;
 }
+
+bool RecordingFile::skipRows(uint64_t rows) {
+    if (!file_) return false;
+    const int64_t here = position(file_);
+    const uint64_t rowBytes = uint64_t(channelCount()) * sizeof(float);
+    const uint64_t end = kRecordHeaderBytes + rowCount_ * rowBytes;
+    if (here < 0 || rows > (end - static_cast<uint64_t>(here)) / rowBytes) return false;
+    return seekTo(file_, here + static_cast<int64_t>(rows * rowBytes), SEEK_SET);
+}
