@@ -198,6 +198,9 @@ SineFit fitSine(const double* samples, int64_t count, double rateHz, double star
         a = x[0];
         b = x[1];
         offset = x[2];
+        // Without a tone the frequency column vanishes (a constant, or a
+        // tone lost in rounding): there is nothing to iterate on.
+        if (!(std::hypot(a, b) > 1e-12 * std::fabs(offset))) return fit;
     }
 
     // Four-parameter steps: the linear LSQ in a, b, offset and the frequency
