@@ -59,6 +59,9 @@ struct AnalyseOptions {
     std::string spectrum;
     std::string plot;
     std::string perWindow;
+    std::string histogram;
+    int32_t bits = 0;
+    bool sineFit = false;
     double fullScale = 10.0;
     double start = 0.0;
     double duration = 0.0;
@@ -297,7 +300,17 @@ bool readAnalysePlan(const AnalyseOptions& options, AnalysePlan& plan, Messages&
     if (!options.channels.empty() && !parseChannelList(options.channels, job.chosen, reason)) {
         return refuse("--channels", reason);
     }
-    settings.spectrumInScope = !options.spectrum.empty();
+    // The fit starts from the spectrum's tone, so it needs the spectrum pass
+    // in the scope view too.
+    settings.spectrumInScope = !options.spectrum.empty() || options.sineFit;
+    if (!options.histogram.empty() && options.bits == 0) {
+        return refuse("--histogram", "the code-density test needs the converter's bits: --bits B (1..24)");
+    }
+    if (options.histogram.empty() && options.bits != 0) {
+        return refuse("--bits", "the bits are those of the code-density test: give --histogram FILE.csv too");
+    }
+    job.sineFit = options.sineFit;
+    job.histogramBits = options.histogram.empty() ? 0 : options.bits;
 
     job.fullScale = options.fullScale;
     job.startSeconds = options.start;
@@ -325,14 +338,14 @@ bool readAnalysePlan(const AnalyseOptions& options, AnalysePlan& plan, Messages&
 
 // The output files of an analysis, open under their temporary names.
 struct AnalyseOutputs {
-    OutputFile results, spectrum, perWindow, plot;
+    OutputFile results, spectrum, perWindow, histogram, plot;
     std::ostream* resultsOut = nullptr;
     nlohmann::ordered_json records = nlohmann::ordered_json::array();
     std::vector<PlotPanel> panels;
     bool csvHeaderWritten = false;
     bool anyAnalysed = false;
 
-    OutputFile* all[4] = {&results, &spectrum, &perWindow, &plot};
+    OutputFile* all[5] = {&results, &spectrum, &perWindow, &histogram, &plot};
 };
 
 // Opens every output before the first input is read, so that one that
@@ -343,6 +356,7 @@ bool openOutputs(const AnalyseOptions& options, std::ostream& out, AnalysePlan& 
     const std::pair<OutputFile*, const std::string*> named[] = {{&outputs.results, &options.output},
                                                                 {&outputs.spectrum, &options.spectrum},
                                                                 {&outputs.perWindow, &options.perWindow},
+                                                                {&outputs.histogram, &options.histogram},
                                                                 {&outputs.plot, &options.plot}};
     for (const auto& [file, path] : named) {
         if (!path->empty() && !file->open(*path, out, reason)) {
@@ -353,10 +367,10 @@ bool openOutputs(const AnalyseOptions& options, std::ostream& out, AnalysePlan& 
     outputs.resultsOut = outputs.results.isOpen() ? &outputs.results.stream() : &out;
     plan.job.spectrumSpill = outputs.spectrum.temporaryPath();
     plan.job.perWindowSpill = outputs.perWindow.temporaryPath();
-    RecordFields fields;
-    fields.view = plan.job.analysis.view;
+    plan.job.histogramSpill = outputs.histogram.temporaryPath();
     if (outputs.spectrum.isOpen()) writeSpectrumHeader(outputs.spectrum.stream());
-    if (outputs.perWindow.isOpen()) writePerWindowHeader(outputs.perWindow.stream(), fields);
+    if (outputs.perWindow.isOpen()) writePerWindowHeader(outputs.perWindow.stream(), plan.job.fields());
+    if (outputs.histogram.isOpen()) writeHistogramHeader(outputs.histogram.stream());
     return true;
 }
 
@@ -367,9 +381,7 @@ bool writeReport(FileReport& report, const AnalysePlan& plan, AnalyseOutputs& ou
     outputs.anyAnalysed = true;
     std::ostream& results = *outputs.resultsOut;
     if (plan.job.form == ResultsForm::Csv && !outputs.csvHeaderWritten) {
-        RecordFields fields;
-        fields.view = plan.job.analysis.view;
-        writeCsvHeader(results, fields);
+        writeCsvHeader(results, plan.job.fields());
         outputs.csvHeaderWritten = true;
     }
     results << report.results;
@@ -377,7 +389,8 @@ bool writeReport(FileReport& report, const AnalysePlan& plan, AnalyseOutputs& ou
     bool good = !report.failed;
     std::string reason;
     const std::pair<Spool*, OutputFile*> spooled[] = {{&report.spectrum, &outputs.spectrum},
-                                                      {&report.perWindow, &outputs.perWindow}};
+                                                      {&report.perWindow, &outputs.perWindow},
+                                                      {&report.histogram, &outputs.histogram}};
     for (const auto& [spool, file] : spooled) {
         if (file->isOpen() && !spool->copyTo(file->stream(), reason)) {
             messages.error(file->path(), reason);
@@ -472,6 +485,7 @@ int runAnalyse(const AnalyseOptions& options, bool progress, std::ostream& out, 
     const std::vector<NamedOutput> named = {{"--output", options.output},
                                             {"--spectrum", options.spectrum},
                                             {"--per-window", options.perWindow},
+                                            {"--histogram", options.histogram},
                                             {"--plot", options.plot}};
     std::vector<NamedOutput> withResults = named;
     if (options.output.empty()) withResults[0].path = kStandardOutputName;   // the results' default
@@ -498,8 +512,8 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
     RecordOptions record;
 
     CLI::App app{"Analyses recordings of the Quorvel test bench as the bench's spectrum and oscilloscope views do, "
-                 "and records the simulated board. Everything after the bench's figures (series over the windows, "
-                 "--per-window, the coherence fields) is the tool's own.",
+                 "and records the simulated board. Everything beside the bench's figures (series over the windows, "
+                 "--per-window, --sine-fit, --histogram, the coherence fields and warnings) is the tool's own.",
                  kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + QUORVEL_VERSION);
     app.add_option("files", analyse.files,
@@ -530,6 +544,13 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
                    "Write the averaged power spectrum of each channel to this CSV file (- : the standard output)");
     app.add_option("--per-window", analyse.perWindow,
                    "Write every analysed window's figures to this CSV file (- : the standard output)");
+    app.add_flag("--sine-fit", analyse.sineFit,
+                 "Fit a sine to every analysed window (IEEE 1241, four parameters): fit_* fields and list lines");
+    app.add_option("--histogram", analyse.histogram,
+                   "Code-density test of a slightly overdriven sine: DNL and INL per code to this CSV file "
+                   "(- : the standard output); needs --bits");
+    app.add_option("--bits", analyse.bits, "The converter's bits for --histogram (1..24)")
+        ->check(wholeNumberFrom(1, 24));
     app.add_option("--plot", analyse.plot,
                    "Write the spectrum or the time signal as an SVG image to this file (- : the standard output)");
     app.add_option("--full-scale", analyse.fullScale,

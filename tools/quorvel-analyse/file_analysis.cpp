@@ -26,6 +26,7 @@ bool FileAnalysis::prepare(const AnalysisSettings& settings, int32_t channelCoun
     channelRate_ = channelRate;
     windows_ = 0;
     skipped_ = 0;
+    holdsAnalysed_ = false;
     std::fill(std::begin(nonFinite_), std::end(nonFinite_), NonFiniteCount{});
     const int32_t n = settings.windowLength;
     bool complete = true;
@@ -153,6 +154,7 @@ bool FileAnalysis::run(SampleSource& file, const RowRange& range, const Progress
             if (countNonFinite(slice_.get(), rows, windowRow + static_cast<uint64_t>(first))) clean = false;
             if (clean) fillRows(slice_.get(), first, rows);
         }
+        holdsAnalysed_ = clean;
         if (clean) {
             analyseWindow();
             if (analysed) analysed(WindowPlace{static_cast<int64_t>(w), windowRow});

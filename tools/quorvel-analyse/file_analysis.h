@@ -93,6 +93,9 @@ public:
     int64_t windowsAnalysed() const { return windows_; }
     // Windows read but left out because they held non-finite samples.
     int64_t windowsSkipped() const { return skipped_; }
+    // Whether the channels' windows hold the last analysed window (false
+    // when a window read after it was left out).
+    bool holdsAnalysedWindow() const { return holdsAnalysed_; }
     const NonFiniteCount& nonFinite(int32_t channel) const { return nonFinite_[channel]; }
 
     ChannelRecord channels[kChannelRecordCount];
@@ -109,6 +112,7 @@ private:
     double channelRate_ = 0.0;
     int64_t windows_ = 0;
     int64_t skipped_ = 0;
+    bool holdsAnalysed_ = false;
     NonFiniteCount nonFinite_[kChannelRecordCount];
     bool shareWork_ = false;
     std::unique_ptr<float[]> slice_;

@@ -33,10 +33,16 @@ struct JobSettings {
     bool spectrum = false;              // which outputs are written
     bool perWindow = false;
     bool plot = false;
+    bool sineFit = false;               // the tool's converter tests
+    int32_t histogramBits = 0;          // 0: no histogram
     // Temporary names of the outputs' files, beside which a job's share is
     // kept when it grows large; empty: in memory only.
     std::string spectrumSpill;
     std::string perWindowSpill;
+    std::string histogramSpill;
+
+    // The optional groups of fields of the records.
+    RecordFields fields() const;
 };
 
 struct FileReport {
@@ -49,6 +55,7 @@ struct FileReport {
     nlohmann::ordered_json records = nlohmann::ordered_json::array();
     Spool spectrum;
     Spool perWindow;
+    Spool histogram;
     bool hasPanel = false;
     PlotPanel panel;
 };
