@@ -9,6 +9,8 @@
 
 #include "analysis/signal_metrics.h"
 #include "tools/quorvel-analyse/recording_file.h"
+#include "tools/quorvel-analyse/sound_file.h"
+#include "tools/quorvel-analyse/wav_file.h"
 
 namespace {
 
@@ -114,6 +116,18 @@ bool parseRawSampleText(const std::string& text, RawSample& sample, std::string&
     return true;
 }
 
+bool soundFormatOf(const unsigned char* bytes, size_t length, SoundFormat& format) {
+    if (looksLikeWav(bytes, length)) {
+        format = SoundFormat::Wav;
+        return true;
+    }
+    if (length >= 4 && std::memcmp(bytes, "fLaC", 4) == 0) {
+        format = SoundFormat::Flac;
+        return true;
+    }
+    return false;
+}
+
 bool openSampleSource(const std::string& path, const InputOptions& options, std::unique_ptr<SampleSource>& source,
                       std::string& reason) {
     if (options.raw != RawSample::None) {
@@ -122,6 +136,16 @@ bool openSampleSource(const std::string& path, const InputOptions& options, std:
         source = std::move(raw);
         return true;
     }
+    // A sound file is known by its first bytes; anything else is taken for a
+    // recording, whose reader says what differs.
+    unsigned char start[12] = {};
+    size_t length = 0;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        length = std::fread(start, 1, sizeof start, file);
+        std::fclose(file);
+    }
+    SoundFormat format;
+    if (soundFormatOf(start, length, format)) return openSoundFile(path, format, options.fullScale, source, reason);
     auto recording = std::make_unique<RecordingFile>();
     if (!recording->open(path, reason)) return false;
     source = std::move(recording);
