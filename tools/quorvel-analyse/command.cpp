@@ -269,7 +269,8 @@ int listWindows(std::ostream& out) {
 // The command line's analysis, its texts read into values.
 struct AnalysePlan {
     JobSettings job;
-    int32_t jobs = 1;       // files analysed at once
+    int32_t threads = 1;    // threads in all (-j)
+    int32_t jobs = 1;       // files analysed at once: each on a thread of its own
 };
 
 // Reads and checks the options; false, with the message given, when one is
@@ -331,8 +332,8 @@ bool readAnalysePlan(const AnalyseOptions& options, AnalysePlan& plan, Messages&
     job.plot = !options.plot.empty();
 
     const int32_t processors = static_cast<int32_t>(std::max(1u, std::thread::hardware_concurrency()));
-    plan.jobs = std::min<int32_t>(options.jobs > 0 ? options.jobs : processors,
-                                  static_cast<int32_t>(options.files.size()));
+    plan.threads = options.jobs > 0 ? options.jobs : processors;
+    plan.jobs = std::min<int32_t>(plan.threads, static_cast<int32_t>(options.files.size()));
     return true;
 }
 
@@ -410,8 +411,8 @@ bool analyseFiles(const std::vector<std::string>& files, const AnalysePlan& plan
     for (size_t i = 0; i < count; ++i) reports[i] = std::make_unique<FileReport>(plan.job, i);
     bool good = true;
     if (plan.jobs <= 1) {
-        // One file at a time, its channels shared by a thread per processor.
-        ChannelWorkers workers;
+        // One file at a time, its channels shared by the threads.
+        ChannelWorkers workers(plan.threads);
         FileAnalysis analysis(&workers);
         for (size_t i = 0; i < count; ++i) {
             analyseFile(files[i], plan.job, analysis, *reports[i], progress ? &messages.stream() : nullptr);
@@ -566,7 +567,9 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
     app.add_option("--in-channels", analyse.rawChannels, "Raw files: values per row (1..32)")
         ->check(wholeNumberFrom(1, kChannelRecordCount))
         ->capture_default_str();
-    app.add_option("-j,--jobs", analyse.jobs, "Files analysed at once (default: one per processor)")
+    app.add_option("-j,--jobs", analyse.jobs,
+                   "Threads: several files are analysed at once, one per thread; a single file shares its "
+                   "channels among them (default: one per processor)")
         ->check(wholeNumberFrom(1, kMaxJobs));
     app.add_flag("--list-windows", analyse.listWindows, "List the FFT windows with their ids and exit");
     app.add_flag("-q,--no-progress", analyse.noProgress, "No progress bar");

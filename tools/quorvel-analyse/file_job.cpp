@@ -25,7 +25,7 @@ bool shownChannels(const std::string& path, const JobSettings& settings, int32_t
     shown.clear();
     if (!settings.chosen.empty()) {
         if (settings.chosen.back() >= count) {
-            messages.error(path, "no channel " + std::to_string(settings.chosen.back() + 1) + " (the file has " +
+            messages.error(path, "no channel " + std::to_string(settings.chosen.back() + 1) + " (the recording has " +
                                      plural(static_cast<uint64_t>(count), "channel", "channels") + ")");
             return false;
         }
