@@ -39,21 +39,6 @@ protected:
         return json::parse(result.out);
     }
 
-    // Rows of a CSV file as maps of column to text.
-    static std::vector<std::map<std::string, std::string>> csvRows(const std::string& text) {
-        const std::vector<std::string> lines = splitLines(text);
-        std::vector<std::map<std::string, std::string>> rows;
-        if (lines.empty()) return rows;
-        const std::vector<std::string> columns = splitCsv(lines[0]);
-        for (size_t k = 1; k < lines.size(); ++k) {
-            const std::vector<std::string> fields = splitCsv(lines[k]);
-            std::map<std::string, std::string> row;
-            for (size_t f = 0; f < fields.size() && f < columns.size(); ++f) row[columns[f]] = fields[f];
-            rows.push_back(row);
-        }
-        return rows;
-    }
-
     static double number(const std::map<std::string, std::string>& row, const char* column) {
         return std::strtod(row.at(column).c_str(), nullptr);
     }
@@ -95,7 +80,7 @@ TEST_F(ConverterRoundTrip, HistogramOfAnIdealQuantizerIsFlat) {
     EXPECT_GE(r["inl_min_lsb"].get<double>(), -0.05);
     EXPECT_LE(r["inl_max_lsb"].get<double>(), 0.05);
     EXPECT_EQ(r["missing_codes"], json::array());
-    const auto rows = csvRows(readBytes(histogram));
+    const auto rows = csvRecords(readBytes(histogram));
     ASSERT_EQ(rows.size(), 256u);
     uint64_t total = 0;
     for (size_t i = 0; i < rows.size(); ++i) {
@@ -133,7 +118,7 @@ TEST_F(ConverterRoundTrip, HistogramFindsKnownCodeWidthsAndAMissingCode) {
     ASSERT_EQ(records.size(), 1u);
     EXPECT_EQ(records[0]["missing_codes"], json::array({-20}));
     std::map<int, double> dnl;
-    for (const auto& row : csvRows(readBytes(histogram))) dnl[std::stoi(row.at("code"))] = number(row, "dnl_lsb");
+    for (const auto& row : csvRecords(readBytes(histogram))) dnl[std::stoi(row.at("code"))] = number(row, "dnl_lsb");
     const std::map<int, double> expected = {{10, 0.5}, {11, -0.5}, {-20, -1.0}, {-21, 1.0}};
     for (int code = -127; code <= 126; ++code) {
         SCOPED_TRACE("code " + std::to_string(code));
@@ -220,7 +205,7 @@ TEST_F(ConverterRoundTrip, PerWindowRowsAndTheirSpread) {
     const std::string windows = path("windows.csv");
     const json records = analyse({"-n", "4K", "-w", "12", "--sine-fit", "--per-window", windows, file});
     ASSERT_EQ(records.size(), 2u);
-    const auto rows = csvRows(readBytes(windows));
+    const auto rows = csvRecords(readBytes(windows));
     ASSERT_EQ(rows.size(), 16u);
     for (size_t ch = 0; ch < 2; ++ch) {
         SCOPED_TRACE(ch + 1);
@@ -250,7 +235,7 @@ TEST_F(ConverterRoundTrip, PerWindowRowsAndTheirSpread) {
     // A time range: from 2 s for 4 s of 4096 rows each, two windows of 8K.
     const json ranged = analyse({"-n", "8K", "--start", "2", "--duration", "4", "--per-window", windows, file});
     EXPECT_EQ(ranged[0]["windows"], 2);
-    const auto rangedRows = csvRows(readBytes(windows));
+    const auto rangedRows = csvRecords(readBytes(windows));
     ASSERT_EQ(rangedRows.size(), 4u);
     EXPECT_EQ(rangedRows[0].at("first_row"), "8192");
     EXPECT_EQ(rangedRows[2].at("first_row"), "16384");

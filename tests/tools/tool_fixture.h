@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -60,6 +61,23 @@ inline std::vector<std::string> splitCsv(const std::string& line) {
         }
     }
     return fields;
+}
+
+// The records of a CSV text, each a map of column to text; a row whose field
+// count differs from the header's fails the test.
+inline std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text) {
+    const std::vector<std::string> lines = splitLines(text);
+    std::vector<std::map<std::string, std::string>> records;
+    if (lines.empty()) return records;
+    const std::vector<std::string> columns = splitCsv(lines[0]);
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const std::vector<std::string> fields = splitCsv(lines[k]);
+        EXPECT_EQ(fields.size(), columns.size()) << lines[k];
+        std::map<std::string, std::string> record;
+        for (size_t f = 0; f < fields.size() && f < columns.size(); ++f) record[columns[f]] = fields[f];
+        records.push_back(record);
+    }
+    return records;
 }
 
 class ToolTest : public TempDirTest {

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "analysis/signal_metrics.h"
+#include "tools/quorvel-analyse/file_position.h"
 
 namespace {
 
@@ -32,23 +33,6 @@ std::string formatNumber(double value) {
     text.precision(17);
     text << value;
     return text.str();
-}
-
-// 64-bit positions also where long is 32 bits (Windows).
-bool seekTo(std::FILE* file, int64_t offset, int whence) {
-#if defined(_WIN32)
-    return _fseeki64(file, offset, whence) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-int64_t position(std::FILE* file) {
-#if defined(_WIN32)
-    return _ftelli64(file);
-#else
-    return static_cast<int64_t>(ftello(file));
-#endif
 }
 
 }  // namespace

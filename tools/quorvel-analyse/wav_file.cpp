@@ -1,10 +1,12 @@
 #include "tools/quorvel-analyse/wav_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
 
 #include "analysis/signal_metrics.h"
+#include "tools/quorvel-analyse/file_position.h"
 
 namespace {
 
@@ -17,22 +19,6 @@ uint32_t read32(const unsigned char* p) {
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 uint64_t read64(const unsigned char* p) { return uint64_t(read32(p)) | uint64_t(read32(p + 4)) << 32; }
-
-bool seekTo(std::FILE* file, int64_t offset, int whence) {
-#if defined(_WIN32)
-    return _fseeki64(file, offset, whence) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-int64_t position(std::FILE* file) {
-#if defined(_WIN32)
-    return _ftelli64(file);
-#else
-    return static_cast<int64_t>(ftello(file));
-#endif
-}
 
 }  // namespace
 
