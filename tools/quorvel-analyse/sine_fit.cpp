@@ -42,6 +42,17 @@ Complex operator*(double k, Complex x) { return {k * x.re, k * x.im}; }
 Complex& operator+=(Complex& x, Complex y) { return x = x + y; }
 Complex phasor(double angle) { return {std::cos(angle), std::sin(angle)}; }
 
+// e^{j w u} for |u| < 2^30, u a whole or half number. A long record's angle
+// w u rounded to a double would be off by up to 2e-7 rad; beyond 2^16 rad, w
+// is split into w_hi, on a grid of 2^-20 (so that w_hi u is exact), and the
+// rest, whose product is off by less than 1e-13 rad.
+Complex phasorAt(double w, double u) {
+    const double angle = w * u;
+    if (std::fabs(angle) < 65536.0) return phasor(angle);
+    const double high = std::ldexp(std::nearbyint(std::ldexp(w, 20)), -20);
+    return phasor(high * u) * phasor((w - high) * u);
+}
+
 // Time is centred on the middle of the record, u = i - (count-1)/2, which
 // makes the columns nearly orthogonal (and the odd sums over u vanish); the
 // frequency column is scaled by tau = u / (count/2), within [-1, 1].
@@ -136,7 +147,7 @@ Projections project(const Record& record, double w) {
         if (WithSum) result.sumY += total(sum);
         // u = u0 + j, tau = (u0 + j) / halfLength.
         const double u0 = static_cast<double>(first) - record.middle;
-        const Complex base = phasor(w * u0);
+        const Complex base = phasorAt(w, u0);
         result.y0 += base * p0;
         result.y1 += invHalf * (base * (u0 * p0 + p1));
 
@@ -232,7 +243,7 @@ double residualSquares(const Record& record, double w, double a, double b, doubl
     for (int64_t first = 0; first < record.count; first += kBlock) {
         const int64_t length = std::min(kBlock, record.count - first);
         const double u0 = static_cast<double>(first) - record.middle;
-        const Complex q = Complex{a, -b} * phasor(w * u0);
+        const Complex q = Complex{a, -b} * phasorAt(w, u0);
         const double* y = record.y + first;
         if (length < kBlock) {
             // Padded with the model itself, whose residual is 0.
@@ -300,8 +311,8 @@ SineFit fitSine(const double* samples, int64_t count, double rateHz, double star
         offset = x[2];
         // The frequency column is in tau units: the change in w is x[3] / halfLength.
         const double step = x[3] / record.halfLength;
+        if (!(w + step > 0) || !(w + step < kPi)) break;   // keeps the last frequency inside
         w += step;
-        if (!(w > 0) || !(w < kPi)) break;
         if (std::fabs(step) * record.halfLength < kSettledPhaseRad) {
             settled = true;
             break;
@@ -312,11 +323,11 @@ SineFit fitSine(const double* samples, int64_t count, double rateHz, double star
     fit.frequencyHz = w * rateHz / (2.0 * kPi);
     fit.amplitudeV = std::hypot(a, b);
     fit.offsetV = offset;
-    // a cos(w u) + b sin(w u) = A cos(w u + phi_c), phi_c = atan2(-b, a); at
-    // sample 0, u = -middle.
-    double phase = std::remainder(std::atan2(-b, a) - w * record.middle, 2.0 * kPi);
-    if (phase <= -kPi) phase += 2.0 * kPi;
-    fit.phaseRad = phase;
+    // a cos(w u) + b sin(w u) = A cos(w u + phi_c), e^{j phi_c} = (a - j b) / A;
+    // sample 0 is at u = -middle.
+    const Complex start = Complex{a, -b} * phasorAt(w, -record.middle);
+    const double phase = std::atan2(start.im, start.re);
+    fit.phaseRad = phase == -kPi ? kPi : phase;
     fit.residualRmsV = std::sqrt(residualSquares(record, w, a, b, offset) / n);
     fit.sinadDb = 20.0 * std::log10(fit.amplitudeV / std::sqrt(2.0) / fit.residualRmsV);
     fit.enob = std::log2(2.0 * fullScaleV / (std::sqrt(12.0) * fit.residualRmsV));

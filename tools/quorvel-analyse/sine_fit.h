@@ -26,7 +26,8 @@ struct SineFit {
 // order of 1e-10 rad (a relative frequency error of about 1e-13 for a tone
 // of a hundred cycles). It stops after 40 steps otherwise, with converged =
 // false and the last estimates.
-// A fitted frequency that leaves (0, rate/2) also ends it unconverged.
+// A step that would take the frequency out of (0, rate/2) ends it too,
+// unconverged, with the frequency before that step.
 // Refused (converged = false, everything 0): fewer than 8 samples, a rate
 // that is not a finite number above 0, a start frequency not in (0, rate/2),
 // a full scale that is not a finite number above 0, non-finite samples, a
