@@ -26,6 +26,12 @@ constexpr int kTableSplit = 16;     // the table = e^{j w 16 q} x e^{j w r}
 // block loops below are written with them, as the compiler does not
 // reorder a floating-point sum by itself.
 typedef double Pair __attribute__((vector_size(16)));
+// The 32-bit build has no SSE by default and warns that passing a Pair
+// changes the calling convention; these functions are all inline and local
+// to this file, so no call crosses it.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 inline Pair loadPair(const double* p) {
     Pair v;
     std::memcpy(&v, p, sizeof v);
