@@ -188,4 +188,18 @@ TEST(CodeDensity, SignalsThatDoNotCoverTheRangeAreRefused) {
     EXPECT_EQ(empty.refusal, "no samples");
 }
 
+// One bit: two end codes and one transition level, nothing to measure
+// between them.
+TEST(CodeDensity, OneBitHasNoCodeBetweenTheEnds) {
+    const std::vector<float> y = overdrivenSine(1000, 1.02, 0.0);
+    CodeHistogram histogram(1, 1.0);
+    histogram.add(y.data(), static_cast<int64_t>(y.size()));
+    const CodeDensity density = analyseCodeDensity(histogram);
+    ASSERT_TRUE(density.usable) << density.refusal;
+    ASSERT_EQ(density.dnlLsb.size(), 2u);
+    EXPECT_TRUE(std::isnan(density.dnlLsb[0]) && std::isnan(density.dnlLsb[1]));
+    EXPECT_EQ(density.inlLsb[1], 0.0);
+    EXPECT_TRUE(density.missingCodes.empty());
+}
+
 }  // namespace

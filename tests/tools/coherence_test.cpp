@@ -75,7 +75,7 @@ TEST(MainLobe, HalfWidthsAreTheFirstZerosOfEachWindow) {
     const double published[kFftWindowCount] = {1, 4, 4, 4, 5, 5, 6, 7, 8, 9, 10, 11, 7, 7};
     for (int32_t id = 0; id < kFftWindowCount; ++id) {
         SCOPED_TRACE(kFftWindowNames[id]);
-        EXPECT_NEAR(mainLobeHalfWidthBins(id), published[id], 1e-3);
+        EXPECT_NEAR(mainLobeHalfWidthBins(id), published[id], 1e-9);
     }
     EXPECT_EQ(mainLobeHalfWidthBins(-1), 1.0);
     EXPECT_EQ(mainLobeHalfWidthBins(kFftWindowCount), 1.0);

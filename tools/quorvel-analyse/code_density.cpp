@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 const char* const kCodeDensityNeedsOverdrive =
@@ -10,6 +11,12 @@ const char* const kCodeDensityNeedsOverdrive =
 namespace {
 
 constexpr double kPi = 3.141592653589793;
+
+// Two doubles, and two 64-bit integers, in one SSE2 register (GCC and Clang
+// vector extensions): the compiler does not turn the branches of a clamp
+// on doubles into min and max by itself.
+typedef double Doubles __attribute__((vector_size(16)));
+typedef int64_t Integers __attribute__((vector_size(16)));
 
 int32_t clampBits(int32_t bits) { return bits < 1 ? 1 : (bits > 24 ? 24 : bits); }
 
@@ -21,45 +28,71 @@ CodeHistogram::CodeHistogram(int32_t bits, double fullScaleV)
       codesPerVolt_(fullScaleV > 0 && std::isfinite(fullScaleV) ? std::ldexp(1.0, bits_ - 1) / fullScaleV : 0.0),
       counts_(static_cast<size_t>(1) << bits_, 0) {}
 
-// Codes are worked out a block at a time, in a loop without branches that
-// the compiler can vectorise, then counted. round() is done as truncation
-// plus a correction of the fraction, exact for |x| < 2^31; a non-finite
-// value is counted as 0 into code 0's slot.
+// Values are taken a block at a time: copied out (to doubles, contiguous),
+// turned into table indices two at a time in vector registers without a
+// branch, then counted. Rounding: adding and taking away 1.5 x 2^52 rounds
+// a double of magnitude below 2^51 to an integer, halves to even (the
+// processor's rounding); a half that went towards zero is then moved one
+// away from it. The sum with 1.5 x 2^52 holds the integer in its low bits,
+// so the table index is read from its bits, without a conversion. A
+// non-finite value is counted as 0 into code 0's slot.
 template <class T>
 void CodeHistogram::addValues(const T* values, int64_t count, int64_t stride) {
     if (!values || count <= 0) return;
     if (stride < 1) stride = 1;
-    constexpr int64_t kBlock = 1024;
-    int32_t index[kBlock];
-    uint32_t counted[kBlock];
-    const double lowest = firstCode();
-    const double highest = -lowest - 1.0;
-    const double scale = std::ldexp(1.0, bits_ - 1);
-    const double volts = codesPerVolt_ > 0 ? fullScaleV_ : std::numeric_limits<double>::infinity();
-    const int32_t offset = -firstCode();
+    constexpr int64_t kBlock = 2048;
+    constexpr double kRounder = 6755399441055744.0;     // 1.5 x 2^52
+    double x[kBlock + 1];
+    int64_t index[kBlock + 1];
+    int64_t weight[kBlock + 1];
+    const Doubles lowest = {double(firstCode()), double(firstCode())};
+    const Doubles highest = -lowest - 1.0;
+    const Doubles zero = {0.0, 0.0}, half = {0.5, 0.5}, one = {1.0, 1.0};
+    const Doubles rounder = {kRounder, kRounder};
+    const Doubles offset = -lowest;
+    Integers rounderBits;
+    std::memcpy(&rounderBits, &rounder, sizeof rounderBits);
+    // Times 2^(B-1)/FS: for a full scale that is a power of two this is
+    // v / FS x 2^(B-1) exactly; otherwise it can differ only for values
+    // within an ulp of half a code, which float32 volts do not resolve.
+    const Doubles scale = {codesPerVolt_, codesPerVolt_};
     uint64_t* table = counts_.data();
     uint64_t finiteTotal = 0;
     for (int64_t first = 0; first < count; first += kBlock) {
         const int64_t length = std::min(kBlock, count - first);
         const T* in = values + first * stride;
-        uint32_t blockCounted = 0;
-        for (int64_t j = 0; j < length; ++j) {
-            const double v = static_cast<double>(in[j * stride]);
-            // Times 2^(B-1) is exact: one rounding, that of v / FS.
-            const bool finite = v - v == 0.0;
-            double x = v / volts * scale;
-            x = finite ? x : 0.0;
-            x = x < lowest ? lowest : x;
-            x = x > highest ? highest : x;
-            const int32_t truncated = static_cast<int32_t>(x);
-            const double fraction = x - truncated;
-            const int32_t code = truncated + (fraction >= 0.5) - (fraction <= -0.5);
-            index[j] = code + offset;
-            counted[j] = finite;
-            blockCounted += finite;
+        if (stride == 1) {
+            for (int64_t j = 0; j < length; ++j) x[j] = static_cast<double>(in[j]);
+        } else {
+            for (int64_t j = 0; j < length; ++j) x[j] = static_cast<double>(in[j * stride]);
         }
-        for (int64_t j = 0; j < length; ++j) table[index[j]] += counted[j];
-        finiteTotal += blockCounted;
+        // An odd length is padded with a NaN, which counts nothing.
+        if (length % 2) x[length] = std::numeric_limits<double>::quiet_NaN();
+        Integers counted = {0, 0};
+        for (int64_t j = 0; j < length; j += 2) {
+            Doubles v;
+            std::memcpy(&v, x + j, sizeof v);
+            const Integers finite = v - v == 0.0;       // all ones or 0
+            Doubles code = v * scale;
+            code = finite ? code : zero;
+            code = code < lowest ? lowest : code;
+            code = code > highest ? highest : code;
+            const Doubles even = (code + rounder) - rounder;
+            const Doubles fraction = code - even;
+            const Integers up = (fraction == half) & (code > zero);
+            const Integers down = (fraction == -half) & (code < zero);
+            Doubles rounded = even + (up ? one : zero) - (down ? one : zero);
+            rounded = (rounded + offset) + rounder;
+            Integers bits;
+            std::memcpy(&bits, &rounded, sizeof bits);
+            bits -= rounderBits;
+            std::memcpy(index + j, &bits, sizeof bits);
+            const Integers counts = -finite;
+            std::memcpy(weight + j, &counts, sizeof counts);
+            counted += counts;
+        }
+        for (int64_t j = 0; j < length; ++j) table[index[j]] += static_cast<uint64_t>(weight[j]);
+        finiteTotal += static_cast<uint64_t>(counted[0] + counted[1]);
     }
     total_ += finiteTotal;
     skipped_ += static_cast<uint64_t>(count) - finiteTotal;

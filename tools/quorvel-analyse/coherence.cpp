@@ -72,7 +72,11 @@ double firstZeroBins(int32_t id) {
                 if ((cosineSumTransform(a, mid) > 0) == (start > 0)) low = mid;
                 else high = mid;
             }
-            return 0.5 * (low + high);
+            // A K-term sum is zero at every whole bin from K on, and so flat
+            // there (the flat-tops) that the bisection's signs are rounding:
+            // a zero within 1e-4 of a whole bin is that bin.
+            const double zero = 0.5 * (low + high);
+            return std::fabs(zero - std::round(zero)) < 1e-4 ? std::round(zero) : zero;
         }
         low = x;
     }

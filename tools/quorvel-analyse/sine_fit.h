@@ -21,13 +21,18 @@ struct SineFit {
 // Fits `count` samples (volts) taken at `rateHz`, starting from
 // `startFrequencyHz`. The phase is that of sample 0, in (-pi, pi]; the
 // amplitude is >= 0. The iteration has settled when a step moves the fitted
-// sine's phase at the ends of the record by less than 1e-9 rad (a relative
-// frequency step of about 1e-12 or less for a tone of many cycles); it stops
-// after 40 steps otherwise, with converged = false and the last estimates.
-// A fitted frequency that leaves (0, rate/2) also ends it unconverged.
+// sine's phase at the ends of the record by less than 1e-5 rad: the steps
+// shrink quadratically near the optimum, so what is left after it is of the
+// order of 1e-10 rad (a relative frequency error of about 1e-13 for a tone
+// of a hundred cycles). It stops after 40 steps otherwise, with converged =
+// false and the last estimates.
+// A step that would take the frequency out of (0, rate/2) ends it too,
+// unconverged, with the frequency before that step.
 // Refused (converged = false, everything 0): fewer than 8 samples, a rate
 // that is not a finite number above 0, a start frequency not in (0, rate/2),
-// a full scale that is not a finite number above 0, non-finite samples.
+// a full scale that is not a finite number above 0, non-finite samples, a
+// record without a tone (a constant: the three-parameter fit finds no
+// amplitude).
 // With a residual of exactly 0, sinadDb and enob are +infinity.
 SineFit fitSine(const double* samples, int64_t count, double rateHz, double startFrequencyHz,
                 double fullScaleV);
