@@ -226,7 +226,16 @@ TEST_F(InputFiles, EveryInputOfTheSameVoltsGivesTheSameFigures) {
     EXPECT_NE(badType.err.find("'int8' is not a raw sample type (int16, int32 or float32)"), std::string::npos);
 }
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+TEST_F(InputFiles, FlacIsRefusedWithWhatToDo) {
+    writeBytes(path("s.flac"), std::string("fLaC") + std::string(60, '\0'));
+    const ToolRun result = run({path("s.flac")});
+    EXPECT_EQ(result.exitCode, kExitFailed);
+    EXPECT_NE(result.err.find("FLAC files are read by the Linux build of the tool only"), std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("convert the file to WAV"), std::string::npos) << result.err;
+}
+#else
 TEST_F(InputFiles, FlacReadsAsTheWavOfTheSameSamples) {
     const int rows = 8192;
     std::vector<short> samples(size_t(rows) * 2);
