@@ -86,6 +86,10 @@ public:
     // Whether the spectrum pass runs: in the spectrum views, and in the
     // scope view when asked for.
     bool runsSpectrum() const;
+    // The workers that share each window's per-channel work, null when the
+    // calling thread does it alone; a caller's own per-channel work after
+    // each window may use them too.
+    ChannelWorkers* windowWorkers() const { return shareWork_ ? workers_ : nullptr; }
 
     const AnalysisSettings& settings() const { return settings_; }
     int32_t channelCount() const { return channelCount_; }

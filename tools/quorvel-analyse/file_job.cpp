@@ -88,8 +88,8 @@ bool toneFound(const ChannelRecord& channel) { return channel.enb > 0.0; }
 // A tone further than this from a bin leaks visibly with the rectangle.
 constexpr double kLeakingBinOffset = 0.01;
 
-// ", which lies within the main lobe of the <window> window (h bins) of DC"
-// when bin `bin` is that near an edge of the spectrum, else nothing.
+// " lies within the main lobe of the <window> window (h bins) of DC" (or
+// Nyquist) when bin `bin` is that near an edge of the spectrum, else nothing.
 std::string nearEdge(double bin, const FileAnalysis& analysis) {
     const int32_t windowId = analysis.settings().windowId;
     const double lobe = mainLobeHalfWidthBins(windowId);
@@ -267,7 +267,10 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
         }
     }
     auto windowDone = [&](const WindowPlace& place) {
-        for (int32_t c : shown) {
+        // Each channel's own figures, fit and histogram, on the workers that
+        // share the window's analysis.
+        forEachChannel(analysis.windowWorkers(), static_cast<int>(shown.size()), [&](int k) {
+            const int32_t c = shown[static_cast<size_t>(k)];
             const ChannelRecord& channel = analysis.channels[c];
             ChannelFigures& figure = figures[static_cast<size_t>(c)];
             figure.addWindow(channel);
@@ -280,7 +283,7 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
                 if (fit.iterations > 0 || fit.converged) figure.addFit(fit);
             }
             if (histograms[static_cast<size_t>(c)]) histograms[static_cast<size_t>(c)]->add(channel.samples, n);
-        }
+        });
         if (settings.perWindow) {
             writePerWindowRows(report.perWindow.stream(), path, analysis, shown, place, fits, fields);
         }

@@ -1,6 +1,7 @@
 #pragma once
 // The tool's messages: one line each, "quorvel-analyse: <subject>: <text>",
 // the subject being the file (or option) the message concerns.
+#include <cstdint>
 #include <ostream>
 #include <string>
 
