@@ -243,8 +243,10 @@ void BM_AnalyseConverterTests(benchmark::State& state) {
     std::ostream out(&nothing), err(&nothing);
     const std::string path = recordingPath();
     const std::string histogram = (fs::path(path).parent_path() / "histogram.csv").string();
+    // A full scale of 8 V: the tones of 8 V with their harmonics and noise
+    // overdrive it slightly, as the histogram test needs.
     const char* argv[] = {"quorvel-analyse", "-q", "-n", "64K", "-w", "12", "-a", "10", "--csv", "--sine-fit",
-                          "--histogram", histogram.c_str(), "--bits", "16", path.c_str()};
+                          "--histogram", histogram.c_str(), "--bits", "16", "--full-scale", "8", path.c_str()};
     for (auto _ : state) {
         if (runQuorvelAnalyse(int(std::size(argv)), argv, out, err, false) != kExitDone) {
             state.SkipWithError("analysis failed");
