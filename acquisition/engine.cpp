@@ -203,6 +203,10 @@ void AcquisitionEngine::applyChannelList(int32_t count, const uint32_t* entries)
     }
 }
 
+void AcquisitionEngine::releaseWindows() {
+    for (ChannelRecord& channel : channels_) channel.releaseBuffers();
+}
+
 bool AcquisitionEngine::allocateBuffers() {
     const int32_t length = windowLength_;
     bool complete = true;
@@ -211,6 +215,12 @@ bool AcquisitionEngine::allocateBuffers() {
     }
     // A failed window record is not reported: the spectrum pass then skips.
     analysis_.prepare(length, request_.windowId);
+    if (!complete) {
+        // When not every window fits, no channel keeps one: the windows that
+        // did fit would leave a 32-bit process at the end of its address
+        // space. The run goes on without windows.
+        releaseWindows();
+    }
     return complete;
 }
 

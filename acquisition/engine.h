@@ -89,9 +89,14 @@ public:
     // allocateBuffers, startBoard.
     void configure(const StartRequest& request);
     // Sizes every buffer for N and prepares the analyser for N and the
-    // request's window; false when a channel window failed (the start goes
-    // on; a channel without buffers takes no samples).
+    // request's window; when a channel window failed, releases every channel
+    // window and returns false (the start goes on; a channel without buffers
+    // takes no samples).
     bool allocateBuffers();
+    // Gives back every channel window, for a caller whose own buffers of the
+    // start did not fit: some channels shown and others silently missing
+    // would mislead.
+    void releaseWindows();
     // The board's block size, connection and Start; on success the engine runs.
     StartResult startBoard();
     // Board stopped; the engine idle.

@@ -273,8 +273,13 @@ void ApplicationCore::startAcquisition(int32_t notification) {
     engine.configure(request);
 
     haltAcquisition();
+    // All or nothing: the engine gives its windows back when one of them
+    // failed, and here when the plot scratch, allocated last, failed.
     bool complete = engine.allocateBuffers();
-    if (!allocatePlotScratch(engine.windowLength())) complete = false;
+    if (!allocatePlotScratch(engine.windowLength())) {
+        engine.releaseWindows();
+        complete = false;
+    }
     if (!complete) show(kNoMemory);
 
     switch (engine.startBoard()) {

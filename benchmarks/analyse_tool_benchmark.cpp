@@ -4,8 +4,13 @@
 // tool reads, into the same buffer) and the FFTs alone (the 8 x 512
 // transforms of 64K points that the analysis makes, on one thread and on
 // the lanes the tool uses); and, to show what the file adds, the bench's
-// own work on the windows in memory. The recording is made once in a temporary
-// folder, before the benchmarks, and deleted after them.
+// own work on the windows in memory. The tool's converter tests beside
+// them: the sine fit of every window and channel against the spectrum pass
+// it accompanies (the bench's work) and the FFTs, the code-density
+// histogram of every sample in memory, and the whole analysis with both.
+// And a batch of 16 recordings of 64 MiB on all cores against one thread.
+// The recordings are made once in a temporary folder, before the
+// benchmarks, and deleted after them.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -25,9 +30,11 @@
 #include "analysis/fft_window.h"
 #include "benchmarks/figures.h"
 #include "recording/record_format.h"
+#include "tools/quorvel-analyse/code_density.h"
 #include "tools/quorvel-analyse/command.h"
 #include "tools/quorvel-analyse/file_analysis.h"
 #include "tools/quorvel-analyse/recording_file.h"
+#include "tools/quorvel-analyse/sine_fit.h"
 
 namespace {
 
@@ -42,14 +49,24 @@ constexpr size_t kSliceBytes = size_t(1) << 21;
 
 namespace fs = std::filesystem;
 
+// The batch: 16 files of 2^21 rows (64 MiB) each.
+constexpr int kBatchFiles = 16;
+constexpr int64_t kBatchRows = int64_t(1) << 21;
+constexpr double kBatchMegabytes = double(kBatchRows) * kChannels * sizeof(float) / 1048576.0 * kBatchFiles;
+
 std::string& recordingPath() {
     static std::string path;
     return path;
 }
 
+std::vector<std::string>& batchPaths() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+
 // 8 channels of a tone with two harmonics and a little noise, each its own
 // bin of the 64K window, written window by window.
-bool writeRecording(const std::string& path) {
+bool writeRecording(const std::string& path, int64_t windows = kWindows) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     const RecordHeader header = makeRecordHeader(kChannels, kRate);
@@ -65,7 +82,7 @@ bool writeRecording(const std::string& path) {
     }
     std::vector<float> rows(tone.size());
     uint32_t noise = 12345;
-    for (int64_t w = 0; w < kWindows && good; ++w) {
+    for (int64_t w = 0; w < windows && good; ++w) {
         for (size_t k = 0; k < rows.size(); ++k) {
             noise = noise * 1664525u + 1013904223u;
             rows[k] = tone[k] + float(int32_t(noise >> 20) - 2048) * 2e-7f;
@@ -149,6 +166,109 @@ void BM_BenchWork(benchmark::State& state) {
     }
 }
 
+// The windows of the file in memory as the tool holds them (doubles per
+// channel): the first window of each channel, reused for every window.
+struct WindowsInMemory {
+    bool prepare(benchmark::State& state) {
+        RecordingFile file;
+        std::string reason;
+        std::vector<float> rows(size_t(kWindow) * kChannels);
+        if (!file.open(recordingPath(), reason) || !file.readRows(rows.data(), kWindow)) {
+            state.SkipWithError("cannot read the first window");
+            return false;
+        }
+        samples.assign(kChannels, std::vector<double>(kWindow));
+        for (uint32_t c = 0; c < kChannels; ++c) {
+            for (int32_t i = 0; i < kWindow; ++i) samples[c][size_t(i)] = rows[size_t(i) * kChannels + c];
+        }
+        return true;
+    }
+    std::vector<std::vector<double>> samples;
+};
+
+// The sine fit of every window of every channel, started from the tone's
+// bin, on the tool's lanes: what --sine-fit adds to the analysis.
+void BM_SineFit(benchmark::State& state) {
+    WindowsInMemory windows;
+    if (!windows.prepare(state)) return;
+    ChannelWorkers workers;
+    int64_t unsettled = 0;
+    for (auto _ : state) {
+        for (int64_t w = 0; w < kWindows; ++w) {
+            forEachChannel(&workers, int(kChannels), [&](int c) {
+                const double tone = (1021.0 + 997.0 * c) * kRate / kWindow;
+                const SineFit fit = fitSine(windows.samples[size_t(c)].data(), kWindow, kRate, tone * 1.00001, 10.0);
+                if (!fit.converged) ++unsettled;
+            });
+        }
+    }
+    if (unsettled > 0) state.SkipWithError("a fit did not settle");
+}
+
+// The code-density histogram of every sample, one thread, from the doubles
+// of the windows (as the tool adds them): the recording's bytes per second.
+void BM_Histogram(benchmark::State& state) {
+    WindowsInMemory windows;
+    if (!windows.prepare(state)) return;
+    for (auto _ : state) {
+        CodeHistogram histogram(16, 10.0);
+        for (int64_t w = 0; w < kWindows; ++w) {
+            for (uint32_t c = 0; c < kChannels; ++c) histogram.add(windows.samples[c].data(), kWindow);
+        }
+        benchmark::DoNotOptimize(histogram.total());
+    }
+}
+
+// The same histogram from float32 rows, every 8th value per channel, as a
+// reader that adds the file's slices directly would.
+void BM_HistogramRows(benchmark::State& state) {
+    RecordingFile file;
+    std::string reason;
+    std::vector<float> rows(size_t(kWindow) * kChannels);
+    if (!file.open(recordingPath(), reason) || !file.readRows(rows.data(), kWindow)) {
+        state.SkipWithError("cannot read the first window");
+        return;
+    }
+    for (auto _ : state) {
+        CodeHistogram histogram(16, 10.0);
+        for (int64_t w = 0; w < kWindows; ++w) {
+            for (uint32_t c = 0; c < kChannels; ++c) histogram.add(rows.data() + c, kWindow, kChannels);
+        }
+        benchmark::DoNotOptimize(histogram.total());
+    }
+}
+
+void BM_AnalyseConverterTests(benchmark::State& state) {
+    NullBuffer nothing;
+    std::ostream out(&nothing), err(&nothing);
+    const std::string path = recordingPath();
+    const std::string histogram = (fs::path(path).parent_path() / "histogram.csv").string();
+    // A full scale of 8 V: the tones of 8 V with their harmonics and noise
+    // overdrive it slightly, as the histogram test needs.
+    const char* argv[] = {"quorvel-analyse", "-q", "-n", "64K", "-w", "12", "-a", "10", "--csv", "--sine-fit",
+                          "--histogram", histogram.c_str(), "--bits", "16", "--full-scale", "8", path.c_str()};
+    for (auto _ : state) {
+        if (runQuorvelAnalyse(int(std::size(argv)), argv, out, err, false) != kExitDone) {
+            state.SkipWithError("analysis failed");
+        }
+    }
+}
+
+// The batch of 16 files with -j threads.
+void BM_Batch(benchmark::State& state) {
+    NullBuffer nothing;
+    std::ostream out(&nothing), err(&nothing);
+    const std::string jobs = std::to_string(state.range(0));
+    std::vector<const char*> argv = {"quorvel-analyse", "-q", "-j", jobs.c_str(), "-n", "64K", "-w", "12",
+                                     "-a", "10", "--csv"};
+    for (const std::string& path : batchPaths()) argv.push_back(path.c_str());
+    for (auto _ : state) {
+        if (runQuorvelAnalyse(int(argv.size()), argv.data(), out, err, false) != kExitDone) {
+            state.SkipWithError("analysis failed");
+        }
+    }
+}
+
 void BM_Analyse(benchmark::State& state) {
     NullBuffer nothing;
     std::ostream out(&nothing), err(&nothing);
@@ -166,6 +286,12 @@ QUORVEL_BENCHMARK(BM_Transforms)->Arg(1)->Arg(ChannelWorkers::defaultLanes())->I
     ->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_BenchWork)->Iterations(1)->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_Analyse)->Iterations(1)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_SineFit)->Iterations(1)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_Histogram)->Iterations(1)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_HistogramRows)->Iterations(1)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_AnalyseConverterTests)->Iterations(1)->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_Batch)->Arg(1)->Arg(ChannelWorkers::defaultLanes())->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 class FigureReporter : public FastestRunReporter {
 public:
@@ -195,6 +321,37 @@ public:
         std::printf("  analysis / larger yardstick (same lanes): %.2f (goal: 1.5)\n", analyse / floor);
         std::printf("  analysis / larger yardstick (FFTs on one thread): %.2f\n", analyse / std::max(read, fftOne));
         if (benchWork > 0) std::printf("  analysis / the bench's work alone: %.2f\n", analyse / benchWork);
+
+        const double fit = find("BM_SineFit/iterations:1");
+        const double histogram = find("BM_Histogram/iterations:1");
+        const double histogramRows = find("BM_HistogramRows/iterations:1");
+        const double converter = find("BM_AnalyseConverterTests/iterations:1");
+        std::printf("\nConverter tests on the same recording (%d lane%s)\n", lanes, lanes == 1 ? "" : "s");
+        if (fit > 0) {
+            std::printf("  sine fit of every window    %9.1f ms  %7.0f MB/s", fit, rate(fit));
+            if (benchWork > 0) std::printf("  fit / spectrum pass: %.2f (goal: 1)", fit / benchWork);
+            std::printf("  fit / FFTs: %.2f\n", fit / fftLanes);
+        }
+        if (histogram > 0) {
+            std::printf("  histogram, one thread       %9.1f ms  %7.0f MB/s  (goal: 1000)\n", histogram,
+                        rate(histogram));
+        }
+        if (histogramRows > 0) {
+            std::printf("  histogram of float32 rows   %9.1f ms  %7.0f MB/s\n", histogramRows, rate(histogramRows));
+        }
+        if (converter > 0) {
+            std::printf("  analysis with --sine-fit --histogram %9.1f ms  %7.0f MB/s  (%.2f x the plain analysis)\n",
+                        converter, rate(converter), converter / analyse);
+        }
+        const double batchOne = find("BM_Batch/1/iterations:1");
+        const double batchAll = find("BM_Batch/" + std::to_string(lanes) + "/iterations:1");
+        if (batchOne > 0 && batchAll > 0) {
+            auto batchRate = [](double ms) { return kBatchMegabytes / (ms * 1e-3); };
+            std::printf("\nBatch of %d files of %.0f MiB\n", kBatchFiles, kBatchMegabytes / kBatchFiles);
+            std::printf("  -j 1            %9.1f ms  %7.0f MB/s\n", batchOne, batchRate(batchOne));
+            std::printf("  -j %-2d           %9.1f ms  %7.0f MB/s  speed-up %.2f (goal: 1.8 on two cores)\n", lanes,
+                        batchAll, batchRate(batchAll), batchOne / batchAll);
+        }
     }
 };
 
@@ -205,8 +362,17 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     recordingPath() = (folder / "Bench.MRF").string();
     int result = 1;
-    if (writeRecording(recordingPath())) result = runBenchmarks<FigureReporter>(argc, argv);
-    else std::fprintf(stderr, "cannot write %s\n", recordingPath().c_str());
+    bool made = writeRecording(recordingPath());
+    const std::string first = (folder / "Batch00.MRF").string();
+    made = made && writeRecording(first, kBatchRows / kWindow);
+    for (int k = 0; k < kBatchFiles && made; ++k) {
+        const std::string name = (folder / ("Batch" + std::to_string(k / 10) + std::to_string(k % 10) + ".MRF")).string();
+        std::error_code error;
+        if (k > 0) made = fs::copy_file(first, name, error);
+        batchPaths().push_back(name);
+    }
+    if (made) result = runBenchmarks<FigureReporter>(argc, argv);
+    else std::fprintf(stderr, "cannot write the recordings in %s\n", folder.string().c_str());
     std::error_code ignored;
     fs::remove_all(folder, ignored);
     return result;

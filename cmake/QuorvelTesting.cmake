@@ -1,9 +1,10 @@
 # quorvel_add_gtest(<target> SOURCES <files...> LIBS <targets...>)
 #
-# One GoogleTest program. Natively every test case becomes a CTest test. In the
-# 64-bit Windows build the program is one CTest test run under Wine (a Wine
-# process per test case would cost more than the tests). The 32-bit Windows
-# build compiles and links the program but cannot run it here.
+# One GoogleTest program. Natively every test case becomes a CTest test. In a
+# Windows build with a Wine to run it (CMAKE_CROSSCOMPILING_EMULATOR: always
+# for the 64-bit build, for the 32-bit build the WoW64 Wine when there is one)
+# the program is one CTest test run under that Wine (a Wine process per test
+# case would cost more than the tests); without one it is built only.
 #
 # quorvel_relax_warnings(<dir>)
 #
@@ -43,7 +44,7 @@ function(quorvel_add_gtest target)
   target_link_libraries(${target} PRIVATE ${ARG_LIBS} quorvel_options ${QUORVEL_GTEST_LIBS})
   if(NOT CMAKE_CROSSCOMPILING)
     gtest_discover_tests(${target} DISCOVERY_TIMEOUT 30)
-  elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+  elseif(CMAKE_CROSSCOMPILING_EMULATOR)
     add_test(NAME ${target} COMMAND ${target})
   endif()
 endfunction()

@@ -6,7 +6,8 @@
 # reduction against a plain min/max pass (plot_benchmark); the sliding windows
 # against their floor and a whole acquisition tick (engine_benchmark);
 # quorvel-analyse on a 1 GiB recording against reading it and its FFTs
-# alone (analyse_tool_benchmark). Each
+# alone (analyse_tool_benchmark); the code-density histogram in MB/s and
+# the sine fit against one spectrum pass (converter_tests_benchmark). Each
 # benchmark runs five times and the figures use the fastest run. Extra
 # arguments go to every benchmark program, e.g.
 #   scripts/bench.sh --benchmark_filter='RealFft|Fftw'
@@ -15,7 +16,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 "$top/scripts/setup.sh"
 dir="$top/build/bench"
 cmake -S "$top" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQUORVEL_BENCHMARKS=ON -DQUORVEL_TESTS=OFF >/dev/null
-programs=(analysis_benchmark plot_benchmark engine_benchmark recorder_benchmark analyse_tool_benchmark)
+programs=(analysis_benchmark plot_benchmark engine_benchmark recorder_benchmark analyse_tool_benchmark
+          converter_tests_benchmark)
 cmake --build "$dir" -j "$(nproc)" --target "${programs[@]}"
 for program in "${programs[@]}"; do
   echo "== $program"

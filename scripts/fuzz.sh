@@ -42,7 +42,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1${symbolizer:+:external_s
 
 # name and the longest input worth trying: texts of a few lines, recordings
 # of a header and some hundred rows.
-targets=(config:4096 view_state:1024 simboard:2048 recording:8192)
+targets=(config:4096 view_state:1024 simboard:2048 recording:8192 input_files:8192)
 
 failed=()
 summaries=()

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   cmake make g++ googletest libgtest-dev libbenchmark-dev libfftw3-dev
   libcli11-dev nlohmann-json3-dev
+  # quorvel-analyse reads WAV and FLAC files through libsndfile (Linux build).
+  libsndfile1-dev pkg-config
   g++-mingw-w64-x86-64 g++-mingw-w64-i686
   wine64 xvfb xdotool x11-utils imagemagick
   # scripts/fuzz.sh: clang with libFuzzer, the sanitizer runtimes and the

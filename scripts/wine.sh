@@ -1,12 +1,25 @@
-# Helpers for running the Windows build under Wine; source this file.
+# Helpers for running the Windows builds under Wine; source this file.
 # Everything lives inside the build folder: the Wine prefix is the project's
 # own, never the user's.
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
+# The system's Wine runs 64-bit programs only.
+QV_SYSTEM_WINE=/usr/lib/wine/wine64
+QV_SYSTEM_WINESERVER=/usr/lib/wine/wineserver
+WINE=$QV_SYSTEM_WINE
+WINESERVER=$QV_SYSTEM_WINESERVER
 
-# qv_wine_env <build dir>
+# qv_wine_env <build dir> [<wine folder>]: the prefix of the build and the Wine
+# that runs it: the system's, or the one installed in <wine folder> (its
+# bin/wine and bin/wineserver; the WoW64 Wine of scripts/setup-wow64.sh runs
+# the 32-bit build). Each prefix belongs to one Wine.
 qv_wine_env() {
+  if [ -n "${2:-}" ]; then
+    WINE=$2/bin/wine
+    WINESERVER=$2/bin/wineserver
+  else
+    WINE=$QV_SYSTEM_WINE
+    WINESERVER=$QV_SYSTEM_WINESERVER
+  fi
   export WINEPREFIX="$1/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="

@@ -108,17 +108,30 @@ TEST(LibraryPath, ByteCountBeyondTheBufferIsRefused) {
 class RegistryLoaderTest : public ::testing::Test {
 protected:
     static constexpr const char* kGroupKey = "SOFTWARE\\Tarnwell\\QuorvelLoaderTest";
+    static constexpr const char* kGroupUnderSoftware = "Tarnwell\\QuorvelLoaderTest";
 
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kGroupKey); }
+    // The group goes from both registry views (32-bit programs on 64-bit
+    // Windows have their own, under SOFTWARE\WOW6432Node).
+    void TearDown() override {
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+            HKEY software = nullptr;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) ==
+                ERROR_SUCCESS) {
+                RegDeleteTreeA(software, kGroupUnderSoftware);
+                RegCloseKey(software);
+            }
+        }
+    }
 
     // Stores `value` as the component's "path", with its terminator or, as a
-    // value may be stored, without one.
+    // value may be stored, without one; in the program's own registry view or
+    // in the one that `view` names.
     static void registerValue(const char* name, DWORD type, const std::string& value,
-                              bool terminated = true) {
+                              bool terminated = true, REGSAM view = 0) {
         const std::string keyPath = std::string(kGroupKey) + "\\1.0\\" + name;
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
-                                  KEY_WRITE, nullptr, &key, nullptr),
+                                  KEY_WRITE | view, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         const LONG status =
             RegSetValueExA(key, "path", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -189,6 +202,20 @@ TEST_F(RegistryLoaderTest, ReadsThePathValueAsStored) {
         EXPECT_EQ(handle.exportAddress, address);
         EXPECT_EQ(handle.module != nullptr, c.loads);
     }
+}
+
+// A 32-bit program finds the components in the 32-bit registry view (on
+// 64-bit Windows under SOFTWARE\WOW6432Node, where register.cmd of the 32-bit
+// build writes them with /reg:32), a 64-bit program in the 64-bit view.
+TEST_F(RegistryLoaderTest, ReadsTheRegistryViewOfItsOwnWidth) {
+    const bool is32 = sizeof(void*) == 4;
+    registerValue("In32BitView", REG_SZ, "kernel32.dll", true, KEY_WOW64_32KEY);
+    registerValue("In64BitView", REG_SZ, "kernel32.dll", true, KEY_WOW64_64KEY);
+
+    ComponentHandle own;
+    EXPECT_NE(load(own, is32 ? "In32BitView" : "In64BitView"), nullptr);
+    ComponentHandle other;
+    EXPECT_EQ(load(other, is32 ? "In64BitView" : "In32BitView"), nullptr);
 }
 
 TEST_F(RegistryLoaderTest, MissingExportKeepsTheLibraryInTheHolderUntilReused) {

@@ -573,6 +573,59 @@ TEST_F(PlotLibrary, ConstantCurveLandsOnItsRow) {
     EXPECT_GT(run.size(), 300u);
 }
 
+// The dB view's frame: the scale reads 10 dB below the plotted values. The
+// curves are placed by the data pair, the scale numbers tell the scale
+// pair; either taken for the other moves a curve by a tenth of the height
+// or changes the numbers.
+TEST_F(PlotLibrary, CurvesFollowTheDataPairAndTheScaleShowsTheScalePair) {
+    const PlotRect client = canvas_.client();
+    auto frame = [&](const PlotRange& range, const std::vector<float>* values) {
+        canvas_.fill(kSentinel);
+        ASSERT_EQ(plot_->BeginDraw(canvas_.dc(), &client, &range, 1000, 0, 0), 1);
+        if (values) {
+            const uint32_t colour = kCurve;
+            ASSERT_EQ(plot_->DrawCurve(values->data(), 1000, 1, 0, &colour, 0, nullptr, 0), 1);
+        }
+        ASSERT_EQ(plot_->EndDraw(), 1);
+        GdiFlush();
+    };
+    auto rowAt = [&](const PlotRange& range, float value) {
+        const std::vector<float> flat(1000, value);
+        frame(range, &flat);
+        const std::vector<int32_t> rows = canvas_.rowsOf(canvas_.width() / 2, kCurve);
+        EXPECT_EQ(rows.size(), 1u) << "value " << value;
+        return rows.empty() ? -1 : rows[0];
+    };
+    const PlotRange decibels{0.0f, 25000.0f, -100.0f, 0.0f, -90.0f, 10.0f};
+    const PlotRange dataPairBoth{0.0f, 25000.0f, -90.0f, 10.0f, -90.0f, 10.0f};
+    const PlotRange scalePairBoth{0.0f, 25000.0f, -100.0f, 0.0f, -100.0f, 0.0f};
+
+    // The interior's rows do not depend on the numbers' width.
+    const int32_t top = rowAt(dataPairBoth, 10.0f);
+    const int32_t bottom = rowAt(dataPairBoth, -90.0f);
+    ASSERT_GT(bottom - top, 200) << "top " << top << " bottom " << bottom;
+    const struct {
+        float value;
+        double fromTop;     // the share of the height above it, by the data pair
+    } cases[] = {{10.0f, 0.0}, {0.0f, 0.1}, {-40.0f, 0.5}, {-90.0f, 1.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_NEAR(rowAt(decibels, c.value), top + c.fromTop * (bottom - top), 1.0);
+    }
+
+    // The frame alone (grid, numbers, units) is the one of the scale pair.
+    auto pixels = [&](const PlotRange& range) {
+        frame(range, nullptr);
+        std::vector<COLORREF> all;
+        for (int32_t y = 0; y < canvas_.height(); ++y)
+            for (int32_t x = 0; x < canvas_.width(); ++x) all.push_back(canvas_.at(x, y));
+        return all;
+    };
+    const std::vector<COLORREF> shown = pixels(decibels);
+    EXPECT_TRUE(shown == pixels(scalePairBoth)) << "the scale numbers of -100 .. 0";
+    EXPECT_FALSE(shown == pixels(dataPairBoth)) << "the numbers tell the pairs apart";
+}
+
 TEST_F(PlotLibrary, SpikeAmongFourMillionPointsShows) {
     const int32_t top = rowOfConstant(1.0f);
     const int32_t zero = rowOfConstant(0.0f);

@@ -62,6 +62,36 @@ saved_state() {  # the Quorvel.sav that the program writes
   printf 'SizeIndex   = %d\r\nDisplayMode = %d\r\nAutoScale   = %d\r\nFFTAvg      = %d\r\nFFTWnd      = %d\r\n' "$@"
 }
 
+# main_plot: the main plot's screen rectangle as left top right bottom;
+# at <x %> <y %> puts the pointer there, park rests it in the plot's
+# top-left margin (no cross-hair or read-out in the plot), shot <file>
+# writes the plot's picture with the pointer parked.
+main_plot() {
+  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
+  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
+}
+at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
+park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
+shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+
+# centre_of <id>: the middle of a control on the screen, as "x y".
+centre_of() {
+  local l t r b
+  read -r l t r b <<<"$(probe rect "$1")"
+  [ -n "${b:-}" ] || fail "no rectangle for control $1"
+  echo "$(((l + r) / 2)) $(((t + b) / 2))"
+}
+
+# off_window: a point of the screen beside the main window, as "x y".
+off_window() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$wid")"
+  local x=$((X + WIDTH + 40))
+  [ "$x" -lt 1590 ] || x=$((X - 40))
+  [ "$x" -gt 0 ] || fail "no room beside the main window at $X,$Y ${WIDTH}x$HEIGHT"
+  echo "$x $((Y + HEIGHT / 2))"
+}
+
 running_states="$START enabled checked; $RECORD enabled unchecked; $SIZE disabled"
 idle_states="$START enabled unchecked; $RECORD disabled unchecked; $SIZE enabled"
 
@@ -232,6 +262,36 @@ block-size|start-fails)
   echo "PASS [$case]"
   ;;
 
+largest-window)
+  # 32 bits only: the largest window, 4M samples, for 32 channels needs about
+  # 1.8 GB of windows and spectra, more than a 32-bit program gets beside its
+  # code and libraries (2 GB: it is not marked large-address-aware). The start
+  # says so and goes on without windows; the program stays sound, and a window
+  # that fits runs afterwards.
+  pe=$(od -An -tu4 -j60 -N4 "$bin/Quorvel.exe" | tr -d ' ')
+  flags=$(od -An -tu2 -j$((pe + 22)) -N2 "$bin/Quorvel.exe" | tr -d ' ')
+  [ $((flags & 0x20)) = 0 ] || fail "Quorvel.exe is marked large-address-aware"
+  printf 'Channels = 32\r\n' > SimBoard.cfg
+  saved_state 12 0 0 0 0 > Quorvel.sav
+  start_bench
+  press "$wid" F2
+  expect_box $'Ошибка... \n Не хватает памяти для работы программы!'
+  press "$box" Return
+  expect_states "running without windows" "$running_states" $START $RECORD $SIZE
+  sleep 2
+  kill -0 "$pid" 2>/dev/null || fail "the program ended after the memory message"
+  [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null | grep -vx "$wid")" ] ||
+    fail "another window or message box appeared while running without windows"
+  press "$wid" F2
+  expect_states stopped "$idle_states" $START $RECORD $SIZE
+  probe select $SIZE 0 || fail "the Size list cannot be driven"
+  press "$wid" F2
+  expect_states "running with 1K" "$running_states" $START $RECORD $SIZE
+  wait_list 15 '^---- Channel № ?32,' || fail "the 1K run shows no channel 32: got '$list'"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
 pixels)
   # The main plot is read back from the screen: each channel's curve in its
   # colour, channel 1 (9 V) green, channel 2 (5 V) red, at the default
@@ -274,11 +334,7 @@ zoom)
   # top-left margin for every shot, so that no cursor read-out is in it.
   saved_state 0 0 0 0 0 > Quorvel.sav
   start_bench
-  read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
-  [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
-  at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
-  park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
-  shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
+  main_plot
   shot full.bmp
   at 30 30
   xdotool mousedown 1; sleep 0.2
@@ -291,6 +347,110 @@ zoom)
   xdotool click --repeat 2 --delay 80 1; sleep 0.3
   shot restored.bmp
   cmp -s full.bmp restored.bmp || fail "a double-click did not return to the full range (shot: $(keep_shot double-click))"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+click-zoom)
+  # A running spectrum in volts: a left click on channel 1's peak zooms x by
+  # two about it, so that peak stays under the pointer and channel 2's peak
+  # moves twice as far from it; a right click steps back to the full range.
+  # The pointer rests in the plot's top-left margin while the peaks are
+  # read, so that no cross-hair or read-out is in the plot. With the 8K
+  # window (several bins to a column) each peak is one column, the highest
+  # of its colour, before and after the zoom (in the dB view the tops of
+  # the peaks are cut off by the scale).
+  saved_state 3 1 0 0 0 > Quorvel.sav
+  start_bench
+  main_plot
+  # The peaks are columns of the client area, inside the control's border.
+  colour_at $GREEN
+  left=$((left + (right - left - width) / 2)) top=$((top + (bottom - top - height) / 2))
+  press "$wid" F2
+  wait_list 10 '^Freq' || fail "no spectrum before the click: got '$list'"
+  park
+  peaks() { colour_at $GREEN; green_peak=$peak; colour_at $RED; red_peak=$peak; }
+  # near <got> <want> <tolerance>
+  near() { [ "$1" -ge $(($2 - $3)) ] && [ "$1" -le $(($2 + $3)) ]; }
+  # peaks_near <green> <red> <tolerance of green>: the peaks there, and as
+  # far apart as the red one's place tells, give or take a pixel or two.
+  peaks_near() {
+    peaks
+    near "$green_peak" "$1" "$3" && near $((red_peak - green_peak)) $(($2 - $1)) 2
+  }
+  peaks
+  green_full=$green_peak red_full=$red_peak
+  apart=$((red_full - green_full))
+  [ "$green_full" -gt 0 ] && [ "$apart" -gt 50 ] ||
+    fail "full range: green peak at x $green_full, red at x $red_full; want both, apart by more than 50 (shot: $(keep_shot full))"
+  # Low in the plot, so that the read-out box opens above the pointer, away
+  # from the peaks.
+  xdotool mousemove $((left + green_full)) $((top + (bottom - top) * 85 / 100)); sleep 0.2
+  xdotool click 1
+  park
+  # The value kept under the pointer is read from the press point's column:
+  # the peak may move by the width of a column at either zoom.
+  wait_until 5 peaks_near "$green_full" $((green_full + 2 * apart)) 4 ||
+    fail "after a click on x $green_full: green peak at x $green_peak, red at x $red_peak; want $green_full and $((green_full + 2 * apart)) (shot: $(keep_shot click))"
+  xdotool mousemove $((left + (right - left) / 2)) $((top + (bottom - top) / 2)); sleep 0.2
+  xdotool click 3
+  park
+  wait_until 5 peaks_near "$green_full" "$red_full" 1 ||
+    fail "after a right click: green peak at x $green_peak, red at x $red_peak; want the full range's $green_full and $red_full (shot: $(keep_shot right-click))"
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+drag-outside)
+  # A drag over the idle main plot let go outside it zooms nothing, neither
+  # then nor when the pointer comes back after clicks elsewhere: let go over
+  # the results list, and off the main window. The pointer rests in the
+  # plot's top-left margin for every shot.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  main_plot
+  shot full.bmp
+  for away in "$(centre_of $INFO)" "$(off_window)"; do
+    at 30 30
+    xdotool mousedown 1; sleep 0.2
+    for step in 35 40 45 50 55 60; do at "$step" "$step"; done
+    xdotool mousemove $away; sleep 0.2
+    xdotool mouseup 1; sleep 0.3
+    xdotool click 1; sleep 0.3
+    for step in 62 50 40; do at "$step" "$step"; done
+    shot back.bmp
+    cmp -s full.bmp back.bmp || fail "a drag let go at $away zoomed when the pointer came back (shot: $(keep_shot drag-outside))"
+  done
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
+cursor-leaves)
+  # The pointer going from the main plot straight to the top plot, to the
+  # results list or off the main window takes the cross-hair (the light
+  # green cursor colour) with it, with acquisition idle and while it runs.
+  saved_state 0 0 0 0 0 > Quorvel.sav
+  start_bench
+  CURSOR=0x80FF80
+  main_plot
+  cursor_shown() { colour_at $CURSOR; [ "$pixels" -gt 0 ]; }
+  cursor_gone() { colour_at $CURSOR; [ "$pixels" = 0 ]; }
+  for phase in idle running; do
+    if [ "$phase" = running ]; then
+      press "$wid" F2
+      wait_list 10 '^Avg' || fail "no results while running: got '$list'"
+    fi
+    for away in "top-plot $(centre_of $TOP_PLOT)" "list $(centre_of $INFO)" "off-window $(off_window)"; do
+      set -- $away
+      at 50 50
+      at 52 52
+      wait_until 5 cursor_shown || fail "$phase: no cross-hair with the pointer in the plot (shot: $(keep_shot $phase-inside))"
+      xdotool mousemove "$2" "$3"
+      sleep 0.5
+      wait_until 5 cursor_gone ||
+        fail "$phase: the cross-hair stayed ($pixels pixels) after the pointer went to the $1 (shot: $(keep_shot $phase-$1))"
+    done
+  done
   exit_bench
   echo "PASS [$case]"
   ;;

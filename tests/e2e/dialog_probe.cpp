@@ -184,7 +184,7 @@ int windowsOfClass(const wchar_t* wantedClass) {
         std::vector<HWND> found;
     } search{wantedClass, {}};
     EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(data);
             wchar_t name[256] = {};
             GetClassNameW(window, name, 256);

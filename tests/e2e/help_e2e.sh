@@ -95,5 +95,22 @@ no-help-on-plot)
   expect_start_balloon
   exit_bench ;;
 
+keeps-focus)
+  # The balloon opens without taking the keyboard: the main window stays
+  # active and the focus stays on the control that had it (moved off the
+  # first control with Tab, so that it is not where the program starts it).
+  start_bench 60000
+  focus() { timeout 20 "$WINE" "$bin/keyboard_focus.exe" </dev/null 2>/dev/null | paste -sd '|'; }
+  press "$wid" Tab
+  press "$wid" Tab
+  before=$(focus)
+  [ "${before%%|*}" = "$title" ] && [ "${before#*|}" != none ] || fail "before the balloon: focus '$before'"
+  point_at $START
+  expect_start_balloon
+  sleep 0.5
+  after=$(focus)
+  [ "$after" = "$before" ] || fail "after the balloon opened: focus '$after', want '$before'"
+  exit_bench ;;
+
 *) fail "unknown case" ;;
 esac

@@ -7,6 +7,9 @@
 # it, with the program if still running, when the script ends.
 
 WINE=${WINE:-/usr/lib/wine/wine64}
+# The registry view where register.cmd enters the components, and where the
+# program looks for them: /reg:32 in the 32-bit build, /reg:64 in the 64-bit one.
+reg_view=$(grep -o '/reg:[0-9]*' "$bin/register.cmd" 2>/dev/null | head -1)
 title='  Quorvel v3.1 [ May 18 2008 ]'
 title_pattern='^  Quorvel v3\.1 \[ May 18 2008 \]$'
 

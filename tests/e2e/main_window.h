@@ -16,8 +16,9 @@ inline HWND findMainWindow() {
     struct Search {
         HWND found = nullptr;
     } search;
+    // CALLBACK: the system calls it as __stdcall, which differs in 32 bits.
     EnumWindows(
-        [](HWND window, LPARAM data) -> BOOL {
+        [](HWND window, LPARAM data) CALLBACK -> BOOL {
             wchar_t title[128] = {};
             GetWindowTextW(window, title, 128);
             if (std::wcscmp(title, kMainTitle) != 0 || !GetDlgItem(window, kMainPlotId)) return TRUE;

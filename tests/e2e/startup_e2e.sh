@@ -70,7 +70,7 @@ no-driver)        # error A
   expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - NoSuchBoard.dll.' ;;
 no-plot)          # error B
   restore_registry=1
-  "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f </dev/null >/dev/null 2>&1
+  "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f $reg_view </dev/null >/dev/null 2>&1
   expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - PellumE.dll.' ;;
 base-zero)        # error C
   printf 'Device = QX420A\r\nBase = 0\r\n' > Quorvel.cfg
@@ -84,5 +84,24 @@ no-device)        # error E
 not-supported)    # error F
   printf 'FailCapability = 1\r\n' > SimBoard.cfg
   expect_startup_failure $'Ошибка... \n Устройство не поддерживается программой!' ;;
+registry-view)
+  # register.cmd enters the components in the registry view of its build
+  # only: the 32-bit build's under SOFTWARE\WOW6432Node, where a 32-bit
+  # program on 64-bit Windows reads. The other view has none of them, so the
+  # program that starts with its components read its own view.
+  plot_key='SOFTWARE\Tarnwell\Base library\1.0\PellumE'
+  case "$reg_view" in
+    /reg:32) other_view=/reg:64 own_as_64='SOFTWARE\WOW6432Node\Tarnwell\Base library\1.0\PellumE' ;;
+    /reg:64) other_view=/reg:32 own_as_64=$plot_key ;;
+    *) fail "register.cmd names no registry view" ;;
+  esac
+  registered() { "$WINE" reg query "HKLM\\$1" /v path "$2" </dev/null >/dev/null 2>&1; }
+  registered "$plot_key" "$reg_view" || fail "no $plot_key in the view $reg_view"
+  registered "$own_as_64" /reg:64 || fail "no $own_as_64 in the 64-bit view"
+  ! registered "$plot_key" "$other_view" || fail "$plot_key is in the other view ($other_view) too"
+  start_bench
+  exit_bench
+  echo "PASS [$case]"
+  ;;
 *) fail "unknown case" ;;
 esac

@@ -60,7 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         static FileAnalysis analysis;
         FUZZ_CHECK(analysis.prepare(settings, static_cast<int32_t>(channels), file.channelRate()));
         FUZZ_CHECK(analysis.run(file));
-        FUZZ_CHECK(static_cast<uint64_t>(analysis.windowsAnalysed()) == file.rowCount() / n);
+        // Windows holding values that are not finite numbers are read and left out.
+        FUZZ_CHECK(static_cast<uint64_t>(analysis.windowsAnalysed() + analysis.windowsSkipped()) ==
+                   file.rowCount() / n);
     } else {
         // Too short for a window: every row in slices of 3, then nothing more.
         std::unique_ptr<float[]> rows(new float[3 * channels]);

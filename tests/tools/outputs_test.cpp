@@ -174,22 +174,6 @@ protected:
         ASSERT_EQ(made.exitCode, kExitDone) << made.err;
     }
 
-    // Records of the CSV output, each a map of column to text.
-    static std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text) {
-        const std::vector<std::string> lines = splitLines(text);
-        std::vector<std::map<std::string, std::string>> records;
-        if (lines.empty()) return records;
-        const std::vector<std::string> columns = splitCsv(lines[0]);
-        for (size_t k = 1; k < lines.size(); ++k) {
-            const std::vector<std::string> fields = splitCsv(lines[k]);
-            EXPECT_EQ(fields.size(), columns.size()) << lines[k];
-            std::map<std::string, std::string> record;
-            for (size_t f = 0; f < fields.size() && f < columns.size(); ++f) record[columns[f]] = fields[f];
-            records.push_back(record);
-        }
-        return records;
-    }
-
     std::string recording_;
 };
 

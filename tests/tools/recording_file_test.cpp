@@ -125,10 +125,13 @@ TEST_F(RecordingErrors, ChannelNotInTheRecording) {
 }
 
 TEST_F(RecordingErrors, CutShortRowAndIncompleteWindowAreSaidAndLeftOut) {
-    // 64 whole rows, 6 more and 5 bytes of a row: two windows of 32.
+    // 64 whole rows, 6 more and 5 bytes of a row: two windows of 32, each
+    // holding 8 whole cycles of a tone (no other message to give).
     const std::string whole = path("whole.MRF");
     const std::string longer = path("longer.MRF");
-    auto value = [](int64_t r, uint32_t c) { return float(std::sin(0.3 * double(r) + c)); };
+    auto value = [](int64_t r, uint32_t c) {
+        return float(std::sin(2 * 3.141592653589793 * 8 * double(r) / 32 + c));
+    };
     writeBytes(whole, recordingBytes(2, 1000.0, 64, value));
     writeBytes(longer, recordingBytes(2, 1000.0, 70, value) + std::string(5, '\x40'));
 

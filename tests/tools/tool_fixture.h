@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <random>
 #include <sstream>
 #include <string>
@@ -62,6 +63,23 @@ inline std::vector<std::string> splitCsv(const std::string& line) {
     return fields;
 }
 
+// The records of a CSV text, each a map of column to text; a row whose field
+// count differs from the header's fails the test.
+inline std::vector<std::map<std::string, std::string>> csvRecords(const std::string& text) {
+    const std::vector<std::string> lines = splitLines(text);
+    std::vector<std::map<std::string, std::string>> records;
+    if (lines.empty()) return records;
+    const std::vector<std::string> columns = splitCsv(lines[0]);
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const std::vector<std::string> fields = splitCsv(lines[k]);
+        EXPECT_EQ(fields.size(), columns.size()) << lines[k];
+        std::map<std::string, std::string> record;
+        for (size_t f = 0; f < fields.size() && f < columns.size(); ++f) record[columns[f]] = fields[f];
+        records.push_back(record);
+    }
+    return records;
+}
+
 class ToolTest : public TempDirTest {
 protected:
     // The command with these arguments (the program name is added).
@@ -78,9 +96,10 @@ protected:
         return std::string(reinterpret_cast<const char*>(&header), sizeof header);
     }
 
+public:
     // A recording whose value of channel c in row r is value(r, c).
-    static std::string recordingBytes(uint32_t channels, double rate, int64_t rows,
-                                      const std::function<float(int64_t, uint32_t)>& value) {
+    static std::string recordingBytesOf(uint32_t channels, double rate, int64_t rows,
+                                        const std::function<float(int64_t, uint32_t)>& value) {
         std::string bytes = headerBytes(channels, rate);
         for (int64_t r = 0; r < rows; ++r) {
             for (uint32_t c = 0; c < channels; ++c) {
@@ -89,6 +108,12 @@ protected:
             }
         }
         return bytes;
+    }
+
+protected:
+    static std::string recordingBytes(uint32_t channels, double rate, int64_t rows,
+                                      const std::function<float(int64_t, uint32_t)>& value) {
+        return recordingBytesOf(channels, rate, rows, value);
     }
 
     // A SimBoard.cfg with these lines.

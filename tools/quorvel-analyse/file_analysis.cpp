@@ -1,6 +1,8 @@
 #include "tools/quorvel-analyse/file_analysis.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <iterator>
 #include <new>
 
@@ -23,6 +25,9 @@ bool FileAnalysis::prepare(const AnalysisSettings& settings, int32_t channelCoun
     channelCount_ = std::clamp(channelCount, 1, kChannelRecordCount);
     channelRate_ = channelRate;
     windows_ = 0;
+    skipped_ = 0;
+    holdsAnalysed_ = false;
+    std::fill(std::begin(nonFinite_), std::end(nonFinite_), NonFiniteCount{});
     const int32_t n = settings.windowLength;
     bool complete = true;
     for (int32_t c = 0; c < kChannelRecordCount; ++c) {
@@ -105,16 +110,54 @@ void FileAnalysis::analyseWindow() {
     ++windows_;
 }
 
-bool FileAnalysis::run(RecordingFile& file, const ProgressCallback& progress) {
+bool FileAnalysis::countNonFinite(const float* values, int32_t rows, uint64_t firstRow) {
+    const size_t count = size_t(rows) * channelCount_;
+    // NaN and the infinities are the floats whose exponent bits are all ones:
+    // one pass of integer maxima, which the compiler vectorises, tells whether
+    // the slice needs a closer look.
+    constexpr uint32_t kExponent = 0x7F800000u;
+    uint32_t largest = 0;
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, values + i, sizeof bits);
+        largest = std::max(largest, bits & kExponent);
+    }
+    if (largest != kExponent) return false;
+    for (int32_t r = 0; r < rows; ++r) {
+        for (int32_t c = 0; c < channelCount_; ++c) {
+            if (std::isfinite(values[size_t(r) * channelCount_ + c])) continue;
+            NonFiniteCount& bad = nonFinite_[c];
+            if (bad.samples++ == 0) bad.firstRow = firstRow + static_cast<uint64_t>(r);
+        }
+    }
+    return true;
+}
+
+bool FileAnalysis::run(SampleSource& file, const ProgressCallback& progress, const WindowCallback& analysed) {
+    return run(file, RowRange{0, file.rowCount()}, progress, analysed);
+}
+
+bool FileAnalysis::run(SampleSource& file, const RowRange& range, const ProgressCallback& progress,
+                       const WindowCallback& analysed) {
     const int32_t n = settings_.windowLength;
-    const uint64_t windows = file.rowCount() / static_cast<uint64_t>(n);
+    const uint64_t windows = range.rows / static_cast<uint64_t>(n);
+    if (range.firstRow != 0 && !file.skipRows(range.firstRow)) return false;
     for (uint64_t w = 0; w < windows; ++w) {
+        const uint64_t windowRow = range.firstRow + w * static_cast<uint64_t>(n);
+        bool clean = true;
         for (int32_t first = 0; first < n; first += sliceRows_) {
             const int32_t rows = std::min(sliceRows_, n - first);
             if (!file.readRows(slice_.get(), static_cast<size_t>(rows))) return false;
-            fillRows(slice_.get(), first, rows);
+            if (countNonFinite(slice_.get(), rows, windowRow + static_cast<uint64_t>(first))) clean = false;
+            if (clean) fillRows(slice_.get(), first, rows);
         }
-        analyseWindow();
+        holdsAnalysed_ = clean;
+        if (clean) {
+            analyseWindow();
+            if (analysed) analysed(WindowPlace{static_cast<int64_t>(w), windowRow});
+        } else {
+            ++skipped_;
+        }
         if (progress) progress((w + 1) * static_cast<uint64_t>(n));
     }
     return true;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "analysis/signal_metrics.h"
+#include "tools/quorvel-analyse/file_position.h"
 
 namespace {
 
@@ -32,23 +33,6 @@ std::string formatNumber(double value) {
     text.precision(17);
     text << value;
     return text.str();
-}
-
-// 64-bit positions also where long is 32 bits (Windows).
-bool seekTo(std::FILE* file, int64_t offset, int whence) {
-#if defined(_WIN32)
-    return _fseeki64(file, offset, whence) == 0;
-#else
-    return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-int64_t position(std::FILE* file) {
-#if defined(_WIN32)
-    return _ftelli64(file);
-#else
-    return static_cast<int64_t>(ftello(file));
-#endif
 }
 
 }  // namespace
@@ -121,4 +105,13 @@ bool RecordingFile::readRows(float* values, size_t rows) {
     if (!file_) return false;
     const size_t rowBytes = size_t(channelCount()) * sizeof(float);
     return std::fread(values, rowBytes, rows, file_) == rows;
+}
+
+bool RecordingFile::skipRows(uint64_t rows) {
+    if (!file_) return false;
+    const int64_t here = position(file_);
+    const uint64_t rowBytes = uint64_t(channelCount()) * sizeof(float);
+    const uint64_t end = kRecordHeaderBytes + rowCount_ * rowBytes;
+    if (here < 0 || rows > (end - static_cast<uint64_t>(here)) / rowBytes) return false;
+    return seekTo(file_, here + static_cast<int64_t>(rows * rowBytes), SEEK_SET);
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "recording/record_format.h"
+#include "tools/quorvel-analyse/sample_source.h"
 
 // Why `length` bytes that begin a file are not the start of a recording: an
 // empty text when they are. Checks, in this order, the fixed parts of the
@@ -18,10 +19,10 @@
 // name, e.g. "truncated header: 60 of 116 bytes".
 std::string checkRecordHeader(const void* bytes, size_t length);
 
-class RecordingFile {
+class RecordingFile final : public SampleSource {
 public:
     RecordingFile() = default;
-    ~RecordingFile();
+    ~RecordingFile() override;
     RecordingFile(const RecordingFile&) = delete;
     RecordingFile& operator=(const RecordingFile&) = delete;
 
@@ -29,16 +30,17 @@ public:
     // the reason, when it cannot be read or is no recording.
     bool open(const std::string& path, std::string& reason);
 
-    uint32_t channelCount() const { return header_.format.channelCount; }
-    double channelRate() const { return header_.format.channelRate; }   // Hz, one channel
+    uint32_t channelCount() const override { return header_.format.channelCount; }
+    double channelRate() const override { return header_.format.channelRate; }   // Hz, one channel
     // Whole rows after the header.
-    uint64_t rowCount() const { return rowCount_; }
+    uint64_t rowCount() const override { return rowCount_; }
     // Bytes after the last whole row: a row that was cut short.
-    uint64_t partialRowBytes() const { return partialBytes_; }
+    uint64_t partialRowBytes() const override { return partialBytes_; }
 
     // Reads the next `rows` rows (rows x channelCount float32 volts, channel
     // 0 first in each row); false when the file did not give them all.
-    bool readRows(float* values, size_t rows);
+    bool readRows(float* values, size_t rows) override;
+    bool skipRows(uint64_t rows) override;
 
 private:
     std::FILE* file_ = nullptr;

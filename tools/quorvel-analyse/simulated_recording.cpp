@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "recording/recorder.h"
+#include "tools/quorvel-analyse/file_system.h"
 
 namespace {
 
@@ -80,7 +81,11 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
         return false;
     }
 
-    ExactNameStorage storage(path);
+    // The recording is made under a temporary name beside its target and
+    // renamed when complete, so a run that fails (a full disk, a size limit)
+    // or is stopped never leaves a shorter file that looks whole.
+    const std::string temporary = path + "." + std::to_string(currentProcessId()) + ".tmp";
+    ExactNameStorage storage(temporary);
     Recorder recorder(storage);
     recorder.setFile("Simulated", 0);
     recorder.setRecording(true);
@@ -117,8 +122,10 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
         if (!recorder.writeBlock(block)) {
             const int error = errno;
             recorder.halt();
+            std::remove(temporary.c_str());
             reason = "cannot be written";
             if (error != 0) reason += std::string(": ") + std::strerror(error);
+            reason += " (nothing was written under this name)";
             return false;
         }
         done += static_cast<uint64_t>(rows);
@@ -126,5 +133,11 @@ bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t fram
         if (progress) progress(done);
     }
     recorder.halt();
+    std::string why;
+    if (!replaceFile(temporary, path, why)) {
+        std::remove(temporary.c_str());
+        reason = "could not be put in place: " + why;
+        return false;
+    }
     return true;
 }

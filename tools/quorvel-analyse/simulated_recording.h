@@ -22,7 +22,8 @@ struct SimulatedRecording {
 uint64_t simulatedFrames(const simboard::BoardSettings& board, double seconds);
 
 // Writes `frames` (at least 1) frames of the board to exactly `path` (any name; an
-// existing file is replaced). The workers (null: the calling thread) share
+// existing file is replaced once the recording is complete: it is written
+// under a temporary name beside `path` first, and removed on failure). The workers (null: the calling thread) share
 // the channels of each block. False, with a one-line reason, when the file
 // cannot be created or written.
 bool writeSimulatedRecording(const simboard::BoardSettings& board, uint64_t frames, const std::string& path,
