@@ -18,3 +18,12 @@ inline int64_t position(std::FILE* file) {
     return static_cast<int64_t>(ftello(file));
 #endif
 }
+
+// The file's size in bytes, leaving the position at `then`; -1 when either
+// seek fails.
+inline int64_t fileSize(std::FILE* file, int64_t then = 0) {
+    int64_t size = -1;
+    if (seekTo(file, 0, SEEK_END)) size = position(file);
+    if (size < 0 || !seekTo(file, then, SEEK_SET)) return -1;
+    return size;
+}

@@ -30,9 +30,8 @@ public:
             reason = std::string("cannot open: ") + std::strerror(errno);
             return false;
         }
-        int64_t size = -1;
-        if (seekTo(file_, 0, SEEK_END)) size = position(file_);
-        if (size < 0 || !seekTo(file_, 0, SEEK_SET)) {
+        const int64_t size = fileSize(file_);
+        if (size < 0) {
             reason = "cannot find the file's size";
             return false;
         }

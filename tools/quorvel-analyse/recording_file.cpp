@@ -87,10 +87,8 @@ bool RecordingFile::open(const std::string& path, std::string& reason) {
     if (!reason.empty()) return false;
     std::memcpy(&header_, bytes, sizeof header_);
 
-    int64_t size = -1;
-    if (seekTo(file_, 0, SEEK_END)) size = position(file_);
-    if (size < static_cast<int64_t>(kRecordHeaderBytes) ||
-        !seekTo(file_, static_cast<int64_t>(kRecordHeaderBytes), SEEK_SET)) {
+    const int64_t size = fileSize(file_, static_cast<int64_t>(kRecordHeaderBytes));
+    if (size < static_cast<int64_t>(kRecordHeaderBytes)) {
         reason = "cannot find the file's size";
         return false;
     }

@@ -38,9 +38,8 @@ bool WavFile::open(const std::string& path, double fullScale, std::string& reaso
         reason = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
-    int64_t size = -1;
-    if (seekTo(file_, 0, SEEK_END)) size = position(file_);
-    if (size < 12 || !seekTo(file_, 0, SEEK_SET)) {
+    const int64_t size = fileSize(file_);
+    if (size < 12) {
         reason = "not a WAV file: shorter than its RIFF header";
         return false;
     }
