@@ -1,7 +1,7 @@
 // Process entry and message loop.
 #include <windows.h>
 
-#include "app/application_win.h"
+#include "app/main_dialog_win.h"
 #include "resources/resource.h"
 
 namespace {
@@ -43,7 +43,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     MessageLoop loop;
     loop.accelerators = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(IDR_ACCELERATORS));
 
-    Application application(instance);
+    MainDialog application(instance);
     if (!application.hwnd) return kStartupFailedExitCode;
 
     loop.acceleratorWindow = application.hwnd;

@@ -18,9 +18,8 @@
 #include <vector>
 
 #include "acquisition/engine.h"
-#include "app/application_core.h"
+#include "app/bench_controller.h"
 #include "benchmarks/figures.h"
-#include "resources/resource.h"
 
 namespace {
 
@@ -44,28 +43,30 @@ std::vector<int16_t> makeBlock(int32_t frames) {
 }
 
 // The dialog, reduced to what a tick needs.
-class QuietDialog final : public DialogServices {
+class QuietDialog final : public BenchView {
 public:
-    bool isChecked(int32_t control) override { return control == IDC_START_STOP; }
-    void setChecked(int32_t, bool) override {}
-    void enableControl(int32_t, bool) override {}
-    void clearCombo(int32_t) override {}
-    void addComboText(int32_t, const char*) override {}
-    void selectComboItem(int32_t, int32_t) override {}
-    int32_t comboSelection(int32_t control) override { return control == IDC_VIEW_MODE ? 1 : 0; }
-    int32_t beginListUpdate(int32_t) override { return 0; }
-    void addListLine(int32_t, const char* text) override { benchmark::DoNotOptimize(text); }
-    void endListUpdate(int32_t, int32_t) override {}
-    void* beginPlotPaint(int32_t, PlotRect* client) override {
+    bool isDown(BenchControl button) override { return button == BenchControl::Start; }
+    void showDown(BenchControl, bool) override {}
+    void enable(BenchControl, bool) override {}
+    void fillList(BenchControl, const std::vector<std::string>&, int32_t) override {}
+    BenchChoices readChoices() override {
+        BenchChoices choices;
+        choices.size = choices.averaging = choices.window = 0;
+        choices.view = 1;
+        return choices;
+    }
+    void showResults(const ResultsLines& lines) override { benchmark::DoNotOptimize(lines.line[0]); }
+    void showDiskTexts(const DiskTexts&) override {}
+    void* beginPlotPaint(PlotId, PlotRect* client) override {
         *client = {0, 0, 900, 400};
         return this;
     }
-    void endPlotPaint(int32_t, void*) override {}
-    bool pointerPosition(int32_t, PlotPoint*, PlotRect*) override { return false; }
-    void drawStatusText(int32_t, const char*, uint32_t) override {}
-    void invalidate() override {}
-    void destroyWindow() override {}
+    void endPlotPaint(PlotId, void*) override {}
+    bool pointerInMainPlot(PlotPoint*, PlotRect*) override { return false; }
     void showError(const char* text) override { std::fprintf(stderr, "unexpected message: %s\n", text); }
+    bool chooseRecordFile(const char*, std::string&) override { return false; }
+    void redrawLater() override {}
+    void close() override {}
     void armTimer(uint32_t) override {}
     void killTimer() override {}
     uint32_t tickCount() override { return ++tick_; }
@@ -181,7 +182,7 @@ void BM_DistributeBlock(benchmark::State& state) {
 // One whole tick of the running program, from the timer message to the
 // results lines.
 void BM_Tick(benchmark::State& state) {
-    ApplicationCore app;
+    BenchController app;
     presetDefaults(app.settings, {0, 0});
     app.settings.displayTime = 20;
     app.settings.displayBlocks = 10;
@@ -194,12 +195,11 @@ void BM_Tick(benchmark::State& state) {
     IdlePlot mainPlot, topPlot;
     const int32_t block = blockLengthFor(20, kRatePerChannel, kWindow);
     ReadyBoard board(block);
-    app.mainPlot = &mainPlot;
-    app.topPlot = &topPlot;
+    app.attachPlots(&mainPlot, &topPlot);
     app.utility = &board;
     app.device = &board;
     app.engine.attachBoard(&board, &board, 10.0 / 32768.0);
-    app.bindDialog(&dialog);
+    app.bindView(&dialog);
     // Argument 1: one thread; 0: a thread per processor, as the program runs.
     if (state.range(0) == 1) {
         app.analysis.setWorkers(nullptr);
@@ -223,8 +223,8 @@ void BM_Tick(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
     state.counters["block"] = block;
-    app.bindDialog(nullptr);
-    app.mainPlot = app.topPlot = nullptr;
+    app.bindView(nullptr);
+    app.attachPlots(nullptr, nullptr);
     app.utility = nullptr;
     app.device = nullptr;
 }

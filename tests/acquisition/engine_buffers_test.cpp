@@ -368,11 +368,11 @@ TEST_F(EngineTest, RefreshEnablesAutoScaleOutsideTheDecibelViews) {
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.mode));
         view.displayMode = c.mode;
-        dialog.enabled[IDC_AUTO_SCALE] = !c.want;
-        dialog.enabled[IDC_START_STOP] = false;
+        dialog.enabled[BenchControl::AutoScale] = !c.want;
+        dialog.enabled[BenchControl::Start] = false;
         core->refreshBoardParameters();
-        EXPECT_EQ(dialog.enabled[IDC_AUTO_SCALE], c.want);
-        EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+        EXPECT_EQ(dialog.enabled[BenchControl::AutoScale], c.want);
+        EXPECT_TRUE(dialog.enabled[BenchControl::Start]);
     }
 }
 

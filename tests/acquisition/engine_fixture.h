@@ -1,5 +1,5 @@
 #pragma once
-// The acquisition as the running program drives it (ApplicationCore: Start,
+// The acquisition as the running program drives it (BenchController: Start,
 // the timer tick, the control states) with everything around it faked: the
 // dialog, the board components, the dialog's selections, the drawing, and
 // the recording in place of the recorder. The dialog, the program's outward
@@ -17,13 +17,12 @@
 #include <vector>
 
 #include "acquisition/engine.h"
-#include "app/application_core.h"
+#include "app/bench_controller.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "platform/text_cp1251.h"
-#include "resources/resource.h"
 #include "tests/support/fake_board.h"
-#include "tests/support/fake_dialog.h"
+#include "tests/support/fake_bench_view.h"
 
 // What the fakes around the acquisition share: the log, the recording's
 // state and how a write ends, and what stands for the dialog's selections.
@@ -42,10 +41,10 @@ struct FakeClient {
 // controls read back (from onReadControls), the redraw, the disk texts and
 // the recording's halt and name. With a storage the real recorder records
 // onto it; without one the client's recording flag stands for it.
-class LoggingCore final : public ApplicationCore {
+class LoggingCore final : public BenchController {
 public:
     LoggingCore(FakeClient& client, RecordStorage* storage)
-        : ApplicationCore(storage ? *storage : platformStorage()), client_(client), recorderOn_(storage) {}
+        : BenchController(storage ? *storage : platformStorage()), client_(client), recorderOn_(storage) {}
 
     void readControls() override {
         client_.log.push_back("readControls");
@@ -61,7 +60,7 @@ public:
     // Logged when a name is built, that is when files are numbered.
     void buildRecordName() override {
         if (!recorderOn_ && recorder.fileNumber() != 0) client_.log.push_back("buildRecordName");
-        ApplicationCore::buildRecordName();
+        BenchController::buildRecordName();
     }
     void showDiskSpace() override { client_.log.push_back("showDiskSpace"); }
 
@@ -91,7 +90,7 @@ private:
 // A core on the board and dialog given; without a storage its recorder is
 // replaced by `recording`.
 inline std::unique_ptr<LoggingCore> makeCore(FakeClient& client, FakeRecording& recording, RecordStorage* storage,
-                                             IADCUtility* utility, IADCDevice* device, DialogServices* dialog,
+                                             IADCUtility* utility, IADCDevice* device, BenchView* dialog,
                                              double voltsPerCount) {
     auto core = std::make_unique<LoggingCore>(client, storage);
     if (!storage) {
@@ -99,7 +98,7 @@ inline std::unique_ptr<LoggingCore> makeCore(FakeClient& client, FakeRecording& 
         core->engine.subscribe(&recording);
     }
     core->engine.attachBoard(utility, device, voltsPerCount);
-    core->bindDialog(dialog);
+    core->bindView(dialog);
     return core;
 }
 
@@ -153,7 +152,7 @@ protected:
         view = ViewState{0, ViewMode::Scope, 0, 0, 0};
         setBoard(2, 20000.0);
     }
-    ~EngineTest() override { core->bindDialog(nullptr); }
+    ~EngineTest() override { core->bindView(nullptr); }
 
     // The board's description: `channels` channels of gain 1, all shown, with
     // colours 0x0A0B00 + k; the channel list says the same.
@@ -175,12 +174,12 @@ protected:
 
     // A click on Start: the push-like button goes down, then the command comes.
     void pressStart() {
-        dialog.checked[IDC_START_STOP] = true;
+        dialog.checked[BenchControl::Start] = true;
         core->startAcquisition(0);
     }
     // A click while it is down: the button comes up.
     void pressStop() {
-        dialog.checked[IDC_START_STOP] = false;
+        dialog.checked[BenchControl::Start] = false;
         core->startAcquisition(0);
     }
     const uint32_t* colours() const { return engine->channelColours(); }
@@ -193,19 +192,19 @@ protected:
 
     // Control states of an idle engine, as a stop leaves them.
     void expectIdleControls() {
-        EXPECT_TRUE(dialog.enabled[IDC_SIZE_LIST]);
-        EXPECT_FALSE(dialog.enabled[IDC_RECORD]);
-        EXPECT_TRUE(dialog.enabled[IDC_VIEW_MODE]);
-        EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::Size]);
+        EXPECT_FALSE(dialog.enabled[BenchControl::Record]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::ViewMode]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::Start]);
     }
     void expectRunningControls() {
-        EXPECT_FALSE(dialog.enabled[IDC_SIZE_LIST]);
-        EXPECT_TRUE(dialog.enabled[IDC_RECORD]);
-        EXPECT_TRUE(dialog.enabled[IDC_VIEW_MODE]);
-        EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
+        EXPECT_FALSE(dialog.enabled[BenchControl::Size]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::Record]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::ViewMode]);
+        EXPECT_TRUE(dialog.enabled[BenchControl::Start]);
     }
 
-    FakeDialog dialog;
+    FakeBenchView dialog;
     std::vector<std::string>& log = dialog.log;
     FakeClient client{dialog.log};
     FakeRecording recording{client};

@@ -83,7 +83,7 @@ protected:
     // A click on the Record button (a push-like check box), which leaves it
     // `down`.
     void clickRecord(bool down) {
-        dialog.checked[IDC_RECORD] = down;
+        dialog.checked[BenchControl::Record] = down;
         core->onRecordButton(0);
     }
 
@@ -102,7 +102,7 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
     ASSERT_EQ(engine->blockLength(), kBlock);
     clickRecord(true);
     ASSERT_TRUE(recorder.isRecording());
-    EXPECT_FALSE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_FALSE(dialog.enabled[BenchControl::ChooseFile]);
     queueStreamBlocks(4);
 
     const size_t from = mark();
@@ -115,10 +115,10 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
     EXPECT_FALSE(dialog.timerArmed);
     EXPECT_EQ(countPrefix(tick, "arm"), 0u);
     EXPECT_NE(findEntry(tick, "Stop"), std::string::npos);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
-    EXPECT_FALSE(dialog.checked[IDC_RECORD]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Record]);
     expectIdleControls();
-    EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::ChooseFile]);
     // The blocks before the failing one were given back, the failing one
     // not, and none was taken after it.
     EXPECT_EQ(countPrefix(tick, "GetBlock"), static_cast<size_t>(c.blocksReleased + 1));
@@ -175,5 +175,51 @@ TEST_P(FullDiskTest, StopsTheRunAndKeepsTheFirstRowsWhole) {
 
 INSTANTIATE_TEST_SUITE_P(DiskFills, FullDiskTest, ::testing::ValuesIn(kFullDiskCases),
                          [](const ::testing::TestParamInfo<FullDiskCase>& c) { return std::string(c.param.id); });
+
+}  // namespace
+
+namespace {
+
+// Closing the bench while it records: the board is stopped and the open
+// recording closed whole, before anything is released.
+class ClosingTest : public EngineTest {
+protected:
+    ClosingTest() : EngineTest(&disk) {
+        core->recorder.setFile("rec", 1);
+        setBoard(kChannels, kChannels * 30000.0);
+        view.sizeIndex = 2;
+    }
+    ~ClosingTest() override { core->recorder.halt(); }
+
+    FakeStorage disk;
+};
+
+TEST_F(ClosingTest, StopsTheBoardAndClosesTheRecordingWhole) {
+    pressStart();
+    ASSERT_TRUE(engine->running());
+    dialog.checked[BenchControl::Record] = true;
+    core->onRecordButton(0);
+    ASSERT_TRUE(core->recorder.isRecording());
+    utility.queueBlock(kBlock, kChannels, [](int32_t j, int32_t c) { return streamCode(j, c); });
+    core->onAcquisitionTimer();
+    ASSERT_TRUE(dialog.errors.empty());
+
+    const size_t from = mark();
+    core->onClosing();
+    const Log closing = logSince(from);
+
+    EXPECT_NE(findEntry(closing, "Stop"), std::string::npos) << "the board was not stopped";
+    EXPECT_FALSE(engine->running());
+    EXPECT_FALSE(dialog.timerArmed);
+    EXPECT_FALSE(core->recorder.isRecording());
+    EXPECT_EQ(core->recorder.recordFile, kInvalidFile);
+    EXPECT_TRUE(disk.open.empty()) << "the recording is still open";
+    const std::string bytes = disk.bytesOf("rec001.MRF");
+    EXPECT_EQ(bytes.size(), kHeader + kBlock * kRowBytes);
+    EXPECT_EQ(bytes.substr(0, kHeader), headerBytes(kChannels, 30000.0));
+    expectRows(rowValues(bytes), kChannels,
+               [](int64_t row, int c) { return static_cast<float>(streamVolts(streamCode(row, c), 1)); });
+    EXPECT_TRUE(dialog.errors.empty());
+}
 
 }  // namespace

@@ -102,7 +102,7 @@ protected:
     // into it first.
     ~SimBoardEngineTest() override {
         core->recorder.halt();
-        core->bindDialog(nullptr);
+        core->bindView(nullptr);
     }
 
     // A board configured by SimBoard.cfg text, opened, and the engine on it;
@@ -117,13 +117,13 @@ protected:
     }
 
     void pressStart() {
-        dialog.checked[IDC_START_STOP] = true;
+        dialog.checked[BenchControl::Start] = true;
         core->startAcquisition(0);
     }
     // A click on the Record button (a push-like check box), which leaves it
     // `down`.
     void clickRecord(bool down) {
-        dialog.checked[IDC_RECORD] = down;
+        dialog.checked[BenchControl::Record] = down;
         core->onRecordButton(0);
     }
 
@@ -139,7 +139,7 @@ protected:
         return ticks;
     }
 
-    FakeDialog dialog;
+    FakeBenchView dialog;
     FakeClient client{dialog.log};
     FakeRecording unused{client};
     FakeStorage disk;
@@ -196,7 +196,7 @@ TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
     EXPECT_NEAR(analysis.scopeMax, 9.0, 3e-3);
 
     // A stop and a new start begin from empty windows and a fresh stream.
-    dialog.checked[IDC_START_STOP] = false;
+    dialog.checked[BenchControl::Start] = false;
     core->startAcquisition(0);
     EXPECT_FALSE(utility->acquisition.running());
     pressStart();
@@ -235,7 +235,7 @@ TEST_F(SimBoardEngineTest, AFastBoardStopsTheRunWithTheBlocksWaiting) {
     EXPECT_FALSE(engine->running());
     EXPECT_FALSE(utility->acquisition.running());
     EXPECT_FALSE(dialog.timerArmed);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
 }
 
 // A disk slower than the board: every write takes 50 ms while the board runs
@@ -282,12 +282,12 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kTooManyPendingText, ready.back())});
     EXPECT_FALSE(utility->acquisition.running());
     EXPECT_FALSE(dialog.timerArmed);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
-    EXPECT_FALSE(dialog.checked[IDC_RECORD]);
-    EXPECT_TRUE(dialog.enabled[IDC_SIZE_LIST]);
-    EXPECT_FALSE(dialog.enabled[IDC_RECORD]);
-    EXPECT_TRUE(dialog.enabled[IDC_START_STOP]);
-    EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Record]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::Size]);
+    EXPECT_FALSE(dialog.enabled[BenchControl::Record]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::Start]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::ChooseFile]);
     EXPECT_FALSE(recorder.isRecording());
     EXPECT_TRUE(disk.open.empty());
 
@@ -326,7 +326,7 @@ TEST_F(SimBoardEngineTest, ASlowDiskStopsTheRunAtThePendingLimit) {
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_GT(engine->filledCount(), 0);
     EXPECT_TRUE(dialog.errors.empty());
-    dialog.checked[IDC_START_STOP] = false;
+    dialog.checked[BenchControl::Start] = false;
     core->startAcquisition(0);
     EXPECT_FALSE(engine->running());
 }
@@ -347,7 +347,7 @@ TEST_F(SimBoardEngineTest, BoardFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dialog = FakeDialog{};
+        dialog = FakeBenchView{};
         build(c.boardText);
         pressStart();
         EXPECT_EQ(engine->running(), c.wantRunning);

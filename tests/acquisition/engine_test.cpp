@@ -39,7 +39,7 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
     EXPECT_EQ(core->lastUpdateTick(), 4321u);
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_EQ(dialog.timerPeriod, 200u);
-    EXPECT_TRUE(dialog.checked[IDC_START_STOP]);
+    EXPECT_TRUE(dialog.checked[BenchControl::Start]);
 
     EXPECT_EQ(engine->channelCount(), 2);
     EXPECT_EQ(engine->activeChannelCount(), 2);
@@ -71,7 +71,7 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
     for (uint32_t entry : header.entries) EXPECT_EQ(entry, 0u);
 
     expectRunningControls();
-    EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::ChooseFile]);
 }
 
 TEST_F(EngineTest, StartAtTickCountZeroStillCountsAsRunning) {
@@ -144,7 +144,7 @@ TEST_F(EngineTest, StartFailures) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeDialog freshDialog;
+        FakeBenchView freshDialog;
         FakeUtility u(freshDialog.log);
         FakeDevice d(freshDialog.log);
         FakeClient k(freshDialog.log);
@@ -158,7 +158,7 @@ TEST_F(EngineTest, StartFailures) {
         // Idle controls, as the dialog's set-up leaves them.
         fresh->updateControlStates(true);
 
-        freshDialog.checked[IDC_START_STOP] = true;
+        freshDialog.checked[BenchControl::Start] = true;
         fresh->startAcquisition(0);
 
         const Log& got = freshDialog.log;
@@ -173,10 +173,10 @@ TEST_F(EngineTest, StartFailures) {
             EXPECT_EQ(findEntry(got, "destroy"), findEntry(got, "message") + 1);
         } else {
             // Idle with the Start button still down.
-            EXPECT_TRUE(freshDialog.checked[IDC_START_STOP]);
-            EXPECT_TRUE(freshDialog.enabled[IDC_SIZE_LIST]);
-            EXPECT_FALSE(freshDialog.enabled[IDC_RECORD]);
-            EXPECT_TRUE(freshDialog.enabled[IDC_START_STOP]);
+            EXPECT_TRUE(freshDialog.checked[BenchControl::Start]);
+            EXPECT_TRUE(freshDialog.enabled[BenchControl::Size]);
+            EXPECT_FALSE(freshDialog.enabled[BenchControl::Record]);
+            EXPECT_TRUE(freshDialog.enabled[BenchControl::Start]);
         }
         if (c.wantStartCalled) {
             // The refused run is stopped before the message.
@@ -207,7 +207,7 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
         utility.startResult = c.refuseBlockSize ? 1 : 0;
         pressStart();
         ASSERT_FALSE(engine->running());
-        ASSERT_TRUE(dialog.checked[IDC_START_STOP]);
+        ASSERT_TRUE(dialog.checked[BenchControl::Start]);
         dialog.errors.clear();
 
         const size_t from = mark();
@@ -218,7 +218,7 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
         }
         EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
                                        "Control 0 board", "Control 0 list", "Control 19 list"}));
-        EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+        EXPECT_FALSE(dialog.checked[BenchControl::Start]);
         EXPECT_TRUE(dialog.errors.empty());
         EXPECT_FALSE(dialog.timerArmed);
         expectIdleControls();
@@ -228,7 +228,7 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
 TEST_F(EngineTest, StopSequence) {
     pressStart();
     client.recording = true;
-    dialog.checked[IDC_RECORD] = true;
+    dialog.checked[BenchControl::Record] = true;
     device.list.entries[1] = (0u << 24) | 0x123456;
 
     const size_t from = mark();
@@ -240,10 +240,10 @@ TEST_F(EngineTest, StopSequence) {
     EXPECT_EQ(core->lastUpdateTick(), 0u);
     EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
-    EXPECT_FALSE(dialog.checked[IDC_RECORD]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Record]);
     expectIdleControls();
-    EXPECT_TRUE(dialog.enabled[IDC_CHOOSE_FILE]);
+    EXPECT_TRUE(dialog.enabled[BenchControl::ChooseFile]);
     // The channel list read after the stop is applied and handed back.
     EXPECT_EQ(engine->channelShown()[1], 0);
     EXPECT_EQ(colours()[1], 0x123456u);
@@ -252,13 +252,13 @@ TEST_F(EngineTest, StopSequence) {
 }
 
 TEST_F(EngineTest, F2TogglesTheButtonThenActsOnItsNewState) {
-    dialog.checked[IDC_START_STOP] = false;
+    dialog.checked[BenchControl::Start] = false;
     core->startAcquisition(1);
-    EXPECT_TRUE(dialog.checked[IDC_START_STOP]);
+    EXPECT_TRUE(dialog.checked[BenchControl::Start]);
     EXPECT_TRUE(engine->running());
 
     core->startAcquisition(1);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
     EXPECT_FALSE(engine->running());
     EXPECT_NE(findEntry(log, "Control 19 list"), std::string::npos);
 
@@ -433,7 +433,7 @@ TEST_F(EngineTest, AFailedWriteStopsWithoutReleasingItsBlock) {
     EXPECT_FALSE(engine->running());
     EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
-    EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+    EXPECT_FALSE(dialog.checked[BenchControl::Start]);
     expectIdleControls();
 }
 
@@ -473,7 +473,7 @@ TEST_F(EngineTest, PendingBlockLimit) {
                                 "message"}));
             EXPECT_FALSE(engine->running());
             EXPECT_FALSE(dialog.timerArmed);
-            EXPECT_FALSE(dialog.checked[IDC_START_STOP]);
+            EXPECT_FALSE(dialog.checked[BenchControl::Start]);
             EXPECT_FALSE(dialog.destroyed);
             expectIdleControls();
         }
@@ -599,7 +599,7 @@ TEST_F(EngineTest, ViewModeClosed) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dialog.checked[IDC_START_STOP] = c.startDown;
+        dialog.checked[BenchControl::Start] = c.startDown;
         client.onReadControls = [this, &c] { view.displayMode = c.mode; };
         analysis.spectrumAverageCount = 7;
         const int invalidations = dialog.invalidations;
@@ -609,10 +609,10 @@ TEST_F(EngineTest, ViewModeClosed) {
 
         EXPECT_EQ(logSince(from), (Log{"readControls", "invalidate"}));
         EXPECT_EQ(dialog.invalidations, invalidations + 1);
-        EXPECT_EQ(dialog.enabled[IDC_AUTO_SCALE], c.wantAutoScale);
-        EXPECT_EQ(dialog.enabled[IDC_SIZE_LIST], !c.startDown);
-        EXPECT_EQ(dialog.enabled[IDC_RECORD], c.startDown);
-        EXPECT_TRUE(dialog.enabled[IDC_VIEW_MODE]);
+        EXPECT_EQ(dialog.enabled[BenchControl::AutoScale], c.wantAutoScale);
+        EXPECT_EQ(dialog.enabled[BenchControl::Size], !c.startDown);
+        EXPECT_EQ(dialog.enabled[BenchControl::Record], c.startDown);
+        EXPECT_TRUE(dialog.enabled[BenchControl::ViewMode]);
         EXPECT_EQ(analysis.spectrumAverageCount, 7);
     }
     client.onReadControls = nullptr;

@@ -7,10 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/application_core.h"
-#include "resources/resource.h"
+#include "app/bench_controller.h"
 #include "tests/support/fake_board.h"
-#include "tests/support/fake_dialog.h"
+#include "tests/support/fake_bench_view.h"
 #include "tests/support/fake_plot.h"
 
 namespace {
@@ -23,13 +22,12 @@ protected:
     // every call.
     BenchTest() : mainPlot("main", &dialog.log), topPlot("top", &dialog.log) {
         presetDefaults(app.settings, {0, 0});
-        app.mainPlot = &mainPlot;
-        app.topPlot = &topPlot;
-        app.bindDialog(&dialog);
+        app.attachPlots(&mainPlot, &topPlot);
+        app.bindView(&dialog);
     }
     ~BenchTest() override {
-        app.bindDialog(nullptr);
-        app.mainPlot = app.topPlot = nullptr;
+        app.bindView(nullptr);
+        app.attachPlots(nullptr, nullptr);
     }
 
     // A run on a fake board of three channels at 10240 Hz each, 0 and 2
@@ -45,7 +43,7 @@ protected:
             b.channels[k].colour = 0x102030u * (k + 1);
         }
         app.engine.attachBoard(&utility, &device, 10.0 / 32768.0);
-        dialog.checked[IDC_START_STOP] = true;
+        dialog.checked[BenchControl::Start] = true;
         app.startAcquisition(0);
         ASSERT_TRUE(app.engine.running());
         ASSERT_EQ(app.engine.windowLength(), 1024);
@@ -76,13 +74,13 @@ protected:
         app.analysis.fftWindow.computeWindow(12);
     }
 
-    FakeDialog dialog;
+    FakeBenchView dialog;
     FakePlot mainPlot;
     FakePlot topPlot;
     std::vector<std::string> boardLog;
     FakeUtility utility{boardLog};
     FakeDevice device{boardLog};
-    ApplicationCore app;
+    BenchController app;
 };
 
 TEST(SizeText, ListSpellings) {
@@ -105,30 +103,30 @@ TEST_F(BenchTest, FillControlsGivesEveryListItsItemsAndSelections) {
 
     const std::vector<std::string> modes = {"  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0",
                                             "  Spectre FFT dB"};
-    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].items, modes);
-    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].selection, 2);
+    EXPECT_EQ(dialog.combos[BenchControl::ViewMode].items, modes);
+    EXPECT_EQ(dialog.combos[BenchControl::ViewMode].selection, 2);
 
     const std::vector<std::string> sizes = {"1.0K", "2.0K", "4.0K", "8.0K", "16.0K",
                                             "32.0K", "64.0K", "128.0K", "256.0K"};
-    EXPECT_EQ(dialog.combos[IDC_SIZE_LIST].items, sizes);
-    EXPECT_EQ(dialog.combos[IDC_SIZE_LIST].selection, 2);
+    EXPECT_EQ(dialog.combos[BenchControl::Size].items, sizes);
+    EXPECT_EQ(dialog.combos[BenchControl::Size].selection, 2);
 
-    const std::vector<std::string>& averages = dialog.combos[IDC_AVERAGING].items;
+    const std::vector<std::string>& averages = dialog.combos[BenchControl::Averaging].items;
     ASSERT_EQ(averages.size(), 40u);
     EXPECT_EQ(averages[0], "  1");
     EXPECT_EQ(averages[9], " 10");
     EXPECT_EQ(averages[39], " 40");
-    EXPECT_EQ(dialog.combos[IDC_AVERAGING].selection, 9);
+    EXPECT_EQ(dialog.combos[BenchControl::Averaging].selection, 9);
 
-    const std::vector<std::string>& windows = dialog.combos[IDC_FFT_WINDOW].items;
+    const std::vector<std::string>& windows = dialog.combos[BenchControl::Window].items;
     ASSERT_EQ(windows.size(), 14u);
     EXPECT_EQ(windows[0], "Rectangle");
     EXPECT_EQ(windows[12], "Blackman-Harris 7term, 7bin");
-    EXPECT_EQ(dialog.combos[IDC_FFT_WINDOW].selection, 12);
+    EXPECT_EQ(dialog.combos[BenchControl::Window].selection, 12);
 
-    EXPECT_TRUE(dialog.checked[IDC_AUTO_SCALE]);
+    EXPECT_TRUE(dialog.checked[BenchControl::AutoScale]);
     // The dB views have no auto scale.
-    EXPECT_FALSE(dialog.enabled[IDC_AUTO_SCALE]);
+    EXPECT_FALSE(dialog.enabled[BenchControl::AutoScale]);
     // Read back, and the main plot told that it shows a spectrum.
     EXPECT_EQ(app.viewState.displayMode, ViewMode::SpectrumDb0);
     EXPECT_EQ(app.viewState.fftAvg, 9);
@@ -140,21 +138,21 @@ TEST_F(BenchTest, SelectionsOutsideTheListsAreLeftEmpty) {
     app.fillControls();
     // A view mode outside the list is clamped; the others stay unselected
     // and read back as -1.
-    EXPECT_EQ(dialog.combos[IDC_VIEW_MODE].selection, 3);
+    EXPECT_EQ(dialog.combos[BenchControl::ViewMode].selection, 3);
     EXPECT_EQ(app.viewState.displayMode, ViewMode::SpectrumDb);
     EXPECT_EQ(app.viewState.sizeIndex, -1);
     EXPECT_EQ(app.viewState.fftAvg, -1);
     EXPECT_EQ(app.viewState.fftWnd, -1);
-    EXPECT_FALSE(dialog.checked[IDC_AUTO_SCALE]);
+    EXPECT_FALSE(dialog.checked[BenchControl::AutoScale]);
     EXPECT_EQ(app.viewState.autoScale, 0);
 }
 
 TEST_F(BenchTest, ReadControlsTakesSigned16BitSelections) {
     app.fillControls();
-    dialog.combos[IDC_VIEW_MODE].selection = 0;
-    dialog.combos[IDC_SIZE_LIST].selection = 0xFFFF;    // a 16-bit -1
-    dialog.combos[IDC_AVERAGING].selection = 0x10003;   // only the low 16 bits count
-    dialog.checked[IDC_AUTO_SCALE] = true;
+    dialog.combos[BenchControl::ViewMode].selection = 0;
+    dialog.combos[BenchControl::Size].selection = 0xFFFF;    // a 16-bit -1
+    dialog.combos[BenchControl::Averaging].selection = 0x10003;   // only the low 16 bits count
+    dialog.checked[BenchControl::AutoScale] = true;
     app.readControls();
     EXPECT_EQ(app.viewState.displayMode, ViewMode::Scope);
     EXPECT_EQ(app.viewState.sizeIndex, -1);
@@ -167,25 +165,25 @@ TEST_F(BenchTest, ReadControlsTakesSigned16BitSelections) {
 // reads the controls back and does what its list is for; a selection change
 // or any other notification leaves everything as it was.
 TEST_F(BenchTest, EachListActsOnItsOwnCloseUpOnly) {
-    constexpr int32_t kSelectionChanged = 1;    // CBN_SELCHANGE
-    constexpr int32_t kCloseUp = 8;             // CBN_CLOSEUP
+    constexpr ListEvent kSelectionChanged = ListEvent::Other;
+    constexpr ListEvent kCloseUp = ListEvent::ClosedUp;
     struct Case {
         const char* name;
-        int32_t control;
-        int32_t notification;
+        BenchControl control;
+        ListEvent notification;
         int32_t wantWindowId;       // the window record's coefficients afterwards
         int32_t wantAverageCount;   // the next spectrum update's averaging
         bool wantAutoScaleEnabled;
         bool wantRead;              // the controls read back, the window repainted
     };
     const Case cases[] = {
-        {"view mode close-up", IDC_VIEW_MODE, kCloseUp, 0, 7, false, true},
-        {"averaging close-up", IDC_AVERAGING, kCloseUp, 0, 1, true, true},
-        {"window close-up", IDC_FFT_WINDOW, kCloseUp, 5, 1, true, true},
-        {"view mode selection change", IDC_VIEW_MODE, kSelectionChanged, 0, 7, true, false},
-        {"averaging selection change", IDC_AVERAGING, kSelectionChanged, 0, 7, true, false},
-        {"window selection change", IDC_FFT_WINDOW, kSelectionChanged, 0, 7, true, false},
-        {"size list close-up", IDC_SIZE_LIST, kCloseUp, 0, 7, true, false},
+        {"view mode close-up", BenchControl::ViewMode, kCloseUp, 0, 7, false, true},
+        {"averaging close-up", BenchControl::Averaging, kCloseUp, 0, 1, true, true},
+        {"window close-up", BenchControl::Window, kCloseUp, 5, 1, true, true},
+        {"view mode selection change", BenchControl::ViewMode, kSelectionChanged, 0, 7, true, false},
+        {"averaging selection change", BenchControl::Averaging, kSelectionChanged, 0, 7, true, false},
+        {"window selection change", BenchControl::Window, kSelectionChanged, 0, 7, true, false},
+        {"size list close-up", BenchControl::Size, kCloseUp, 0, 7, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -193,18 +191,18 @@ TEST_F(BenchTest, EachListActsOnItsOwnCloseUpOnly) {
         app.fillControls();
         app.analysis.fftWindow.computeWindow(0);
         // The user's new choices, not yet read: the dB view, 3 averages, window 5.
-        dialog.combos[IDC_VIEW_MODE].selection = 3;
-        dialog.combos[IDC_AVERAGING].selection = 2;
-        dialog.combos[IDC_FFT_WINDOW].selection = 5;
-        dialog.enabled[IDC_AUTO_SCALE] = true;
+        dialog.combos[BenchControl::ViewMode].selection = 3;
+        dialog.combos[BenchControl::Averaging].selection = 2;
+        dialog.combos[BenchControl::Window].selection = 5;
+        dialog.enabled[BenchControl::AutoScale] = true;
         app.analysis.spectrumAverageCount = 7;
         const int invalidations = dialog.invalidations;
 
-        app.onControlCommand(c.control, c.notification);
+        app.onListEvent(c.control, c.notification);
 
         EXPECT_EQ(app.analysis.fftWindow.windowId, c.wantWindowId);
         EXPECT_EQ(app.analysis.spectrumAverageCount, c.wantAverageCount);
-        EXPECT_EQ(dialog.enabled[IDC_AUTO_SCALE], c.wantAutoScaleEnabled);
+        EXPECT_EQ(dialog.enabled[BenchControl::AutoScale], c.wantAutoScaleEnabled);
         EXPECT_EQ(app.viewState.displayMode, c.wantRead ? ViewMode::SpectrumDb : ViewMode::Scope);
         EXPECT_EQ(app.viewState.fftAvg, c.wantRead ? 2 : 0);
         EXPECT_EQ(app.viewState.fftWnd, c.wantRead ? 5 : 0);
@@ -218,21 +216,21 @@ TEST_F(BenchTest, AutoScaleReadsTheControlsAndRedraws) {
     fillChannels();
     selectView(ViewMode::Scope);
     app.viewState.autoScale = 0;
-    dialog.combos[IDC_VIEW_MODE] = {{"a", "b", "c", "d"}, 0};
-    dialog.checked[IDC_AUTO_SCALE] = true;
+    dialog.combos[BenchControl::ViewMode] = {{"a", "b", "c", "d"}, 0};
+    dialog.checked[BenchControl::AutoScale] = true;
 
     app.onAutoScale();
 
     EXPECT_EQ(app.viewState.autoScale, 1);
-    const std::vector<std::string> want = {"main property 14 0", "paint 1006"};
+    const std::vector<std::string> want = {"main property 14 0", "paint top"};
     ASSERT_GE(dialog.log.size(), 2u);
     EXPECT_EQ(std::vector<std::string>(dialog.log.begin(), dialog.log.begin() + 2), want);
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 0);
+    EXPECT_EQ(dialog.results.rebuilds, 0);
     // The scope's range now follows the signal: channel 0 peaks at 1 V and
     // channel 2 at 3 V, far inside the fixed +-10 V.
     EXPECT_LT(mainPlot.range.dataTop, 10.0f);
 
-    dialog.checked[IDC_AUTO_SCALE] = false;
+    dialog.checked[BenchControl::AutoScale] = false;
     app.onAutoScale();
     EXPECT_EQ(app.viewState.autoScale, 0);
     EXPECT_FLOAT_EQ(mainPlot.range.dataTop, 10.0f);
@@ -247,28 +245,28 @@ TEST_F(BenchTest, RedrawWithAnalysisCallsThePlotsInOrder) {
     app.redrawPlots(true);
 
     const std::vector<std::string> want = {
-        "paint 1006",
+        "paint top",
         "top property 3 'Sec'",
         "top begin 1024",
         "top curve 1024",
         "top curve 1024",
         "top curve 1024",
         "top end",
-        "release 1006",
-        "paint 1005",
+        "release top",
+        "paint main",
         "main property 3 'Hz'",
         "main property 4 'dB  '",
         "main begin 512",
         "main curve 512",
         "main curve 512",
         "main end",
-        "release 1005",
+        "release main",
         "list begin",
         "list end",
     };
     EXPECT_EQ(dialog.log, want);
     EXPECT_EQ(dialog.openContexts, 0);
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
+    EXPECT_EQ(dialog.results.rebuilds, 1);
 
     // The spectrum pass ran: the main plot got the shown channels' spectra
     // in their colours, with their markers; the hidden channel 1 is only in
@@ -306,14 +304,14 @@ TEST_F(BenchTest, RedrawWithoutAnalysisRecomputesNothing) {
     selectView(ViewMode::SpectrumVolts);
     app.redrawPlots(true);
     const double peak = app.engine.measuredChannels()[0].powerPeak;
-    const std::vector<std::string> lines = dialog.lists[IDC_INFO].lines;
+    const std::vector<std::string> lines = dialog.results.lines;
 
     for (int i = 0; i < 1024; ++i) app.engine.measuredChannels()[0].samples[i] *= 2.0;
     selectView(ViewMode::SpectrumDb0);
     app.redrawPlots(false);
     EXPECT_EQ(app.engine.measuredChannels()[0].powerPeak, peak);
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines, lines);
+    EXPECT_EQ(dialog.results.rebuilds, 1);
+    EXPECT_EQ(dialog.results.lines, lines);
     // dB0: the strongest bin of all channels at the top, 0 dB.
     const double top = 10 * std::log10(app.engine.measuredChannels()[2].powerPeak / 100.0);
     EXPECT_NEAR(mainPlot.range.dataTop, top, 1e-4);
@@ -341,7 +339,7 @@ TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
     app.engine.measuredChannels()[0].freq = -1.0;
     app.redrawPlots(true);
     EXPECT_EQ(app.engine.measuredChannels()[0].freq, -1.0);
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);    // the list is rebuilt all the same
+    EXPECT_EQ(dialog.results.rebuilds, 1);    // the list is rebuilt all the same
 }
 
 // Only shown channels that hold a window are listed, and the user's scroll
@@ -349,37 +347,37 @@ TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
 TEST_F(BenchTest, ResultsListKeepsTheScrollPosition) {
     fillChannels();
     selectView(ViewMode::Scope);
-    dialog.lists[IDC_INFO].top = 4;
+    dialog.results.top = 4;
     app.rebuildResultsList();
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 12u);    // channels 0 and 2, six lines each
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines[6], "---- Channel \xB9 3, Gain =  1 --------");
-    EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
-    EXPECT_TRUE(dialog.lists[IDC_INFO].redrawing);
+    EXPECT_EQ(dialog.results.lines.size(), 12u);    // channels 0 and 2, six lines each
+    EXPECT_EQ(dialog.results.lines[6], "---- Channel \xB9 3, Gain =  1 --------");
+    EXPECT_EQ(dialog.results.top, 4);
+    EXPECT_TRUE(dialog.results.redrawing);
 
     app.engine.measuredChannels()[2].releaseBuffers();
     app.rebuildResultsList();
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines.size(), 6u);
-    EXPECT_EQ(dialog.lists[IDC_INFO].top, 4);
+    EXPECT_EQ(dialog.results.lines.size(), 6u);
+    EXPECT_EQ(dialog.results.top, 4);
 
     // No channel in use before the first start.
-    ApplicationCore fresh;
-    fresh.bindDialog(&dialog);
+    BenchController fresh;
+    fresh.bindView(&dialog);
     fresh.rebuildResultsList();
-    fresh.bindDialog(nullptr);
-    EXPECT_EQ(dialog.lists[IDC_INFO].lines, std::vector<std::string>{""});
+    fresh.bindView(nullptr);
+    EXPECT_EQ(dialog.results.lines, std::vector<std::string>{""});
 }
 
 TEST_F(BenchTest, NoTopPlotAndNoDrawableControl) {
     fillChannels();
     selectView(ViewMode::SpectrumVolts);
-    app.topPlot = nullptr;
+    app.attachPlots(&mainPlot, nullptr);
     dialog.plotsDrawable = false;
     app.redrawPlots(true);
     // Nothing drawn, yet the analysis and the list follow the new data.
     const std::vector<std::string> want = {"list begin", "list end"};
     EXPECT_EQ(dialog.log, want);
     EXPECT_NEAR(app.engine.measuredChannels()[0].freq, 400.0, 1e-3);
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 1);
+    EXPECT_EQ(dialog.results.rebuilds, 1);
 }
 
 }  // namespace
@@ -454,8 +452,8 @@ TEST_F(BenchTest, ButtonsInsideThePlotGoToTheComponentThenRedraw) {
     app.onPlotButton(kPlotLeftButton, kPlotDoubleClick);
     ASSERT_GE(dialog.log.size(), 2u);
     EXPECT_EQ(dialog.log[0], "main button 1 12,7 3");
-    EXPECT_EQ(dialog.log[1], "paint 1006");     // the redraw, top plot first
-    EXPECT_EQ(dialog.lists[IDC_INFO].rebuilds, 0);  // without analysis
+    EXPECT_EQ(dialog.log[1], "paint top");     // the redraw, top plot first
+    EXPECT_EQ(dialog.results.rebuilds, 0);  // without analysis
 
     dialog.log.clear();
     dialog.pointer = {900, 7};
@@ -463,11 +461,11 @@ TEST_F(BenchTest, ButtonsInsideThePlotGoToTheComponentThenRedraw) {
     EXPECT_TRUE(dialog.log.empty());
 
     // Without a main plot component a click inside still redraws.
-    app.mainPlot = nullptr;
+    app.attachPlots(nullptr, &topPlot);
     dialog.pointer = {0, 0};
     app.onPlotButton(kPlotLeftButton, kPlotPress);
-    EXPECT_EQ(dialog.log, (std::vector<std::string>{"paint 1006", "top property 3 'Sec'", "top begin 1024",
-                                                    "top end", "release 1006"}));
+    EXPECT_EQ(dialog.log, (std::vector<std::string>{"paint top", "top property 3 'Sec'", "top begin 1024",
+                                                    "top end", "release top"}));
 }
 
 TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
@@ -481,7 +479,7 @@ TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
     mainPlot.moveResult = 1;
     app.onPlotMove(0);
     ASSERT_GE(dialog.log.size(), 2u);
-    EXPECT_EQ(dialog.log[1], "paint 1006");
+    EXPECT_EQ(dialog.log[1], "paint top");
 
     // Running, 11 ms after the last tick's redraw: the next tick draws it.
     dialog.tick -= 11;
@@ -502,7 +500,7 @@ TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {
     dialog.pointer = {900, 40};
     app.onPlotMove(0);
     app.onPlotLeave();
-    app.mainPlot = nullptr;
+    app.attachPlots(nullptr, &topPlot);
     dialog.pointer = {30, 40};
     app.onPlotMove(0);
     EXPECT_TRUE(dialog.log.empty());
@@ -544,7 +542,7 @@ TEST_F(BenchTest, LeavingTheDialogTellsTheComponentOnceAndRedrawsWhatChanged) {
     app.onPlotLeave();
     ASSERT_GE(dialog.log.size(), 2u);
     EXPECT_EQ(dialog.log[0], "main move 0 outside");
-    EXPECT_EQ(dialog.log[1], "paint 1006");
+    EXPECT_EQ(dialog.log[1], "paint top");
     dialog.log.clear();
     app.onPlotLeave();
     EXPECT_TRUE(dialog.log.empty());

@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "app/application_core.h"
+#include "app/bench_controller.h"
 #include "app/component_loader.h"
-#include "resources/resource.h"
-#include "tests/support/fake_dialog.h"
+#include "tests/support/fake_bench_view.h"
 #include "tests/support/test_files.h"
 
 namespace {
@@ -88,8 +87,8 @@ protected:
     }
 
     ProbeServices services;
-    ApplicationCore app;
-    FakeDialog dialog;
+    BenchController app;
+    FakeBenchView dialog;
 
 private:
     fs::path previous_;
@@ -113,7 +112,7 @@ TEST_F(ContractTest, EveryCallArrivesAsTheTablesGiveIt) {
 
     // The plots: set-up, a frame (the oscilloscope, no rate yet), the mouse.
     dialog.plotClient = {0, 0, 900, 720};
-    app.bindDialog(&dialog);
+    app.bindView(&dialog);
     app.fillControls();
     app.redrawPlots(false);
     expectCalls(received(), {
@@ -153,7 +152,7 @@ TEST_F(ContractTest, EveryCallArrivesAsTheTablesGiveIt) {
     expectCalls(received(), {"plot1 OnMouseMove 900x720 keys 0 point FFFFFFFF"});
 
     // A run: start, one tick with a block, stop.
-    dialog.checked[IDC_START_STOP] = true;
+    dialog.checked[BenchControl::Start] = true;
     app.startAcquisition(0);
     app.onAcquisitionTimer();
     app.stopAcquisition();
@@ -172,7 +171,7 @@ TEST_F(ContractTest, EveryCallArrivesAsTheTablesGiveIt) {
     for (const std::string& line : run) blockSize = blockSize || line.rfind("utility Property 27 ", 0) == 0;
     EXPECT_TRUE(blockSize) << "the samples per block handed in";
 
-    app.bindDialog(nullptr);
+    app.bindView(nullptr);
     app.releaseComponents();
     const std::vector<std::string> released = received();
     const std::vector<std::string> order = {"plot1 Release", "plot2 Release", "device Release", "utility Release"};

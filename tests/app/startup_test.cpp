@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/application_core.h"
+#include "app/bench_controller.h"
 #include "platform/text_cp1251.h"
 #include "tests/support/test_files.h"
 
@@ -219,7 +219,7 @@ protected:
     static std::string readFile(const char* name) { return readBytes(name); }
 
     FakeServices services;
-    ApplicationCore app;
+    BenchController app;
 
 private:
     fs::path previous_;
@@ -239,9 +239,9 @@ TEST_F(StartupTest, NormalStartAsksForComponentsInOrderAndKeepsThem) {
         "addref device",
     };
     EXPECT_EQ(services.log, want);
-    EXPECT_NE(app.mainPlot, nullptr);
-    EXPECT_NE(app.topPlot, nullptr);
-    EXPECT_NE(app.mainPlot, app.topPlot);
+    EXPECT_NE(app.mainPlot(), nullptr);
+    EXPECT_NE(app.topPlot(), nullptr);
+    EXPECT_NE(app.mainPlot(), app.topPlot());
     EXPECT_NE(app.utility, nullptr);
     EXPECT_NE(app.device, nullptr);
     EXPECT_TRUE(app.settings.boardFlags & kBoardCapable);
@@ -249,15 +249,18 @@ TEST_F(StartupTest, NormalStartAsksForComponentsInOrderAndKeepsThem) {
     // The configuration file was created from the built-in text.
     EXPECT_TRUE(fs::exists("Quorvel.cfg"));
 
-    // Released main plot first, then the top plot, the driver and the utility.
-    static_cast<FakePlot*>(app.mainPlot)->rename("main plot");
-    static_cast<FakePlot*>(app.topPlot)->rename("top plot");
+    // At close, once the window is gone: the view state saved, then the main
+    // plot released first, the top plot, the driver and the utility.
+    static_cast<FakePlot*>(app.mainPlot())->rename("main plot");
+    static_cast<FakePlot*>(app.topPlot())->rename("top plot");
     services.log.clear();
-    app.releaseComponents();
+    ASSERT_FALSE(fs::exists("Quorvel.sav"));
+    app.onClosed();
+    EXPECT_TRUE(fs::exists("Quorvel.sav"));
     const EventLog released = {"release main plot", "release top plot", "release device", "release utility"};
     EXPECT_EQ(services.log, released);
-    EXPECT_EQ(app.mainPlot, nullptr);
-    EXPECT_EQ(app.topPlot, nullptr);
+    EXPECT_EQ(app.mainPlot(), nullptr);
+    EXPECT_EQ(app.topPlot(), nullptr);
     EXPECT_EQ(app.device, nullptr);
     EXPECT_EQ(app.utility, nullptr);
 }
@@ -331,7 +334,7 @@ TEST_F(StartupTest, FailuresShowTheirMessageAndReleaseWhatTheyMust) {
         std::filesystem::remove("Quorvel.cfg");
         if (!c.config.empty()) writeFile("Quorvel.cfg", c.config);
 
-        ApplicationCore core;
+        BenchController core;
         EXPECT_EQ(core.start(s), c.error);
         ASSERT_EQ(s.errors.size(), 1u);
         EXPECT_EQ(s.errors[0], c.text);
@@ -359,7 +362,7 @@ TEST_F(StartupTest, CapabilityCheckFailuresReleaseDeviceAndUtility) {
         FakeServices s;
         s.installAll();
         c.prepare(s.board);
-        ApplicationCore core;
+        BenchController core;
         EXPECT_EQ(core.start(s), StartupError::NotSupported);
         ASSERT_EQ(s.errors.size(), 1u);
         EXPECT_EQ(s.errors[0], message("Ошибка... \n Устройство не поддерживается программой!"));
@@ -389,8 +392,8 @@ TEST_F(StartupTest, MissingSecondPlotInstanceIsNotAnError) {
     services.installAll();
     services.install("Base library", "PellumE", "IPellumE", "plot", 1);
     ASSERT_EQ(app.start(services), StartupError::None);
-    EXPECT_NE(app.mainPlot, nullptr);
-    EXPECT_EQ(app.topPlot, nullptr);
+    EXPECT_NE(app.mainPlot(), nullptr);
+    EXPECT_EQ(app.topPlot(), nullptr);
 }
 
 TEST_F(StartupTest, FullScaleGivesVoltsPerCountAndBoundsTheSpectrumScale) {
@@ -420,7 +423,7 @@ TEST_F(StartupTest, FullScaleGivesVoltsPerCountAndBoundsTheSpectrumScale) {
         s.board.fullScaleResult = c.result;
         s.board.fullScale = c.fullScale;
         writeFile("Quorvel.cfg", std::string("Device = QX420A\r\nFFTScaleV = ") + c.fftScaleV + "\r\n");
-        ApplicationCore core;
+        BenchController core;
         ASSERT_EQ(core.start(s), StartupError::None);
         EXPECT_DOUBLE_EQ(core.voltsPerCount, c.wantVoltsPerCount);
         EXPECT_DOUBLE_EQ(core.settings.fftScaleV, c.wantFftScaleV);
@@ -436,7 +439,7 @@ TEST_F(StartupTest, SavedViewStateIsReadOnlyAfterEveryCheckPassed) {
         FakeServices s;
         s.installAll();
         s.board.statusWord = 0;
-        ApplicationCore core;
+        BenchController core;
         EXPECT_EQ(core.start(s), StartupError::NotSupported);
         EXPECT_EQ(core.viewState.sizeIndex, 0);
         EXPECT_EQ(core.viewState.displayMode, ViewMode::Scope);

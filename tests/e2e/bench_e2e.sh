@@ -193,6 +193,37 @@ running)
   echo "PASS [$case]"
   ;;
 
+results-scroll)
+  # The results list of four channels, longer than the list shows, is
+  # scrolled while the run goes on: every tick fills it again, with the line
+  # first visible kept first, and it is drawn.
+  printf 'Channels = 4\r\n' > SimBoard.cfg
+  saved_state 0 1 0 0 0 > Quorvel.sav
+  start_bench
+  press "$wid" F2
+  expect_states running "$running_states" $START $RECORD $SIZE
+  wait_list 15 '^---- Channel № ?4,' || fail "no fourth channel in the results list: got '$list'"
+  lines=$(wc -l <<<"$list")
+  [ "$lines" = 52 ] || fail "results list: got $lines lines, want 52 (four channels of 13): '$list'"
+  probe scroll $INFO 26
+  [ "$(probe top-index $INFO)" = 26 ] || fail "the list did not scroll: top line $(probe top-index $INFO), want 26"
+  sleep 2    # many ticks: the display time is 20 ms
+  top_line=$(probe top-index $INFO)
+  [ "$top_line" = 26 ] || fail "after the ticks the list's top line is $top_line, want 26"
+  list=$(probe list $INFO)
+  [ "$(wc -l <<<"$list")" = 52 ] || fail "after the ticks: got $(wc -l <<<"$list") lines, want 52: '$list'"
+  first=$(sed -n 27p <<<"$list")
+  [[ $first == "---- Channel № 3,"* ]] || fail "the top line after the ticks: got '$first', want channel 3's heading"
+  # Text is drawn in the list: black pixels of its lines.
+  figures=$(probe count-colour $INFO 0x000000) || fail "the results list cannot be read back"
+  pixels=$(awk '{ print $6 }' <<<"$figures")
+  [ "${pixels:-0}" -gt 200 ] || fail "the results list shows no text after the ticks: $figures"
+  press "$wid" F2
+  expect_states stopped "$idle_states" $START $RECORD $SIZE
+  exit_bench
+  echo "PASS [$case]"
+  ;;
+
 pending-limit)
   # The board runs far ahead of one block a tick: at 10 MHz a channel and 1K
   # blocks, the floor of 1000 pending blocks is passed within a second.

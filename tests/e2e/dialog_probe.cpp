@@ -247,6 +247,18 @@ int wmain(int argc, wchar_t** argv) {
         for (const auto& line : itemTexts(control, LB_GETCOUNT, LB_GETTEXTLEN, LB_GETTEXT)) printLine(line);
         return 0;
     }
+    // A list's first visible line, and the list scrolled to make another
+    // line the first visible.
+    if (command == L"top-index" && argc == 3) {
+        std::printf("%d\n", static_cast<int>(SendMessageW(control, LB_GETTOPINDEX, 0, 0)));
+        return 0;
+    }
+    if (command == L"scroll" && argc == 4) {
+        long index = 0;
+        if (!parseNumber(argv[3], index)) return 2;
+        SendMessageW(control, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);
+        return 0;
+    }
     if (command == L"state") {
         for (int i = 2; i < argc; ++i) {
             long stateId = 0;

@@ -1,4 +1,4 @@
-#include "app/application_core.h"
+#include "app/bench_controller.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,14 +6,12 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "analysis/fft_window.h"
 #include "analysis/results_list.h"
 #include "display/channel_colours.h"
-#include "display/plot_view.h"
-#include "platform/page_memory.h"
 #include "platform/text_cp1251.h"
-#include "resources/resource.h"
 
 namespace {
 
@@ -51,19 +49,21 @@ void formatStartupError(char (&text)[256], StartupError error, const char* name)
     std::snprintf(text, sizeof text, format.c_str(), name ? name : "");
 }
 
-ApplicationCore::ApplicationCore(RecordStorage& storage)
-    : engine(analysis), recorder(storage), resultsLines_(std::make_unique<ResultsLines>()) {
+BenchController::BenchController(RecordStorage& storage)
+    : engine(analysis), recorder(storage), painter(workers), resultsLines_(std::make_unique<ResultsLines>()) {
     presetConstructorDefaults(settings);
-    for (int k = 0; k < kChannelRecordCount; ++k) plotStyle.channelColour[k] = presetChannelColour(k);
+    PlotStyle style{};
+    for (int k = 0; k < kChannelRecordCount; ++k) style.channelColour[k] = presetChannelColour(k);
+    painter.setStyle(style);
     analysis.setWorkers(&workers);
     engine.setWorkers(&workers);
     engine.subscribe(&recorder);
-    allocatePlotScratch(engine.windowLength());
+    painter.allocateScratch(engine.windowLength());
 }
 
-ApplicationCore::~ApplicationCore() { releasePlotScratch(); }
+BenchController::~BenchController() = default;
 
-StartupError ApplicationCore::fail(StartupServices& services, StartupError error,
+StartupError BenchController::fail(StartupServices& services, StartupError error,
                                    const char* name) {
     char text[256];
     formatStartupError(text, error, name);
@@ -71,20 +71,20 @@ StartupError ApplicationCore::fail(StartupServices& services, StartupError error
     return error;
 }
 
-IPellumE* ApplicationCore::loadPlot(StartupServices& services, ComponentHandle& handle,
+IPellumE* BenchController::loadPlot(StartupServices& services, ComponentHandle& handle,
                                     const char* name) {
     void* factory = services.LoadComponent(handle, kComponentMaker, kLibraryGroup,
                                            kComponentVersion, name, kFactoryExportName);
     return static_cast<IPellumE*>(createComponentInterface(factory, "IPellumE"));
 }
 
-StartupError ApplicationCore::start(StartupServices& services) {
+StartupError BenchController::start(StartupServices& services) {
     presetDefaults(settings, services.systemColours());
     std::memset(&viewState, 0, sizeof viewState);
     writeDefaultConfig(kConfigFileName);
     loadConfig(settings, kConfigFileName);
     recorder.setFile(settings.fileName, settings.fileAutoIncrement);
-    plotStyle = settings.plotStyle;
+    painter.setStyle(settings.plotStyle);
 
     // The driver is loaded only to prove that it is installed.
     ComponentHandle driverHandle;
@@ -98,15 +98,17 @@ StartupError ApplicationCore::start(StartupServices& services) {
     // One holder serves both attempts, so a failed extended component is
     // unloaded before the plain one is tried.
     ComponentHandle mainPlotHandle;
+    IPellumE* main = nullptr;
     if (settings.boardFlags & kUsePellumEx1) {
-        mainPlot = loadPlot(services, mainPlotHandle, kExtendedPlotComponent);
+        main = loadPlot(services, mainPlotHandle, kExtendedPlotComponent);
     }
-    if (!mainPlot) mainPlot = loadPlot(services, mainPlotHandle, kPlotComponent);
-    if (!mainPlot) return fail(services, StartupError::NoPlotComponent);
+    if (!main) main = loadPlot(services, mainPlotHandle, kPlotComponent);
+    if (!main) return fail(services, StartupError::NoPlotComponent);
+    painter.attach(main, nullptr);
 
     // Without a second instance the program runs without the top plot.
     ComponentHandle topPlotHandle;
-    topPlot = loadPlot(services, topPlotHandle, kPlotComponent);
+    painter.attach(main, loadPlot(services, topPlotHandle, kPlotComponent));
 
     if (settings.base == 0) return fail(services, StartupError::BadBase);
 
@@ -139,7 +141,7 @@ StartupError ApplicationCore::start(StartupServices& services) {
     return StartupError::None;
 }
 
-bool ApplicationCore::boardIsSupported() {
+bool BenchController::boardIsSupported() {
     uint32_t status = 0;
     if (device->GetProperty(kDevicePropertyStatus, &status) == 0 || !(status & 1)) return false;
 
@@ -153,7 +155,7 @@ bool ApplicationCore::boardIsSupported() {
     return (settings.boardFlags & kBoardCapable) != 0;
 }
 
-void ApplicationCore::applyFullScale() {
+void BenchController::applyFullScale() {
     // A full scale that is missing, not finite or not above 0 counts as 1 V.
     float fullScale = 0.0f;
     if (device->GetProperty(kDevicePropertyFullScale, &fullScale) == 0 || !(fullScale > 0.0f) ||
@@ -164,10 +166,13 @@ void ApplicationCore::applyFullScale() {
     boundFftScale(settings, fullScale);
 }
 
-void ApplicationCore::releaseComponents() {
+void BenchController::releaseComponents() {
     engine.attachBoard(nullptr, nullptr, voltsPerCount);
-    release(mainPlot);
-    release(topPlot);
+    IPellumE* main = painter.mainPlot();
+    IPellumE* top = painter.topPlot();
+    painter.attach(nullptr, nullptr);
+    release(main);
+    release(top);
     release(device);
     release(utility);
 }
@@ -179,54 +184,66 @@ namespace {
 constexpr const char* kViewModeTexts[kViewModeCount] = {
     "  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0", "  Spectre FFT dB"};
 
-// Property 14 of the main plot: which kind of view it shows.
-constexpr int32_t kPlotKindSpectrum = 10;
-constexpr int32_t kPlotKindScope = 0;
-
-// CBN_CLOSEUP: a combo box's drop-down list closed.
-constexpr int32_t kComboClosed = 8;
-
-int32_t selectionOf(DialogServices& dialog, int32_t control) {
-    return static_cast<int16_t>(dialog.comboSelection(control));
-}
+// The lists' selections are read as signed 16-bit numbers.
+int32_t selection16(int32_t selection) { return static_cast<int16_t>(selection); }
 
 }  // namespace
 
-void ApplicationCore::bindDialog(DialogServices* dialog) { dialog_ = dialog; }
+void BenchController::bindView(BenchView* view) { view_ = view; }
 
-void ApplicationCore::show(const char* utf8Format, ...) {
-    if (!dialog_) return;
+void BenchController::show(const char* utf8Format, ...) {
+    if (!view_) return;
     const std::string format = utf8ToCp1251(utf8Format);
     char text[256];
     va_list arguments;
     va_start(arguments, utf8Format);
     std::vsnprintf(text, sizeof text, format.c_str(), arguments);
     va_end(arguments);
-    dialog_->showError(text);
+    view_->showError(text);
 }
 
-void ApplicationCore::buildRecordName() {
+void BenchController::onDialogReady(void* window) {
+    fillControls();
+    painter.passStyle(window);
+    if (!view_) return;
+    view_->showDown(BenchControl::Record, false);
+    view_->showDown(BenchControl::Start, false);
+    updateControlStates(true);
+    engine.writeBoardParameters();
+}
+
+void BenchController::onRefreshChannels() { engine.refreshChannelList(); }
+
+void BenchController::buildRecordName() {
     if (recorder.fileNumber() != 0) recorder.buildRecordName();
 }
 
-void ApplicationCore::showDiskSpace() {
-    if (!dialog_) return;
-    constexpr uint32_t kBlack = 0;
-    const DiskTexts texts = recorder.diskTexts();
-    dialog_->drawStatusText(IDC_DISK_FREE, texts.freeText, kBlack);
-    dialog_->drawStatusText(IDC_RECORDED, texts.savedText, kBlack);
+void BenchController::showDiskSpace() {
+    if (view_) view_->showDiskTexts(recorder.diskTexts());
 }
 
-void ApplicationCore::onRecordButton(int32_t notification) {
-    if (!dialog_) return;
-    if (notification != 0) dialog_->setChecked(IDC_RECORD, !dialog_->isChecked(IDC_RECORD));
-    recorder.setRecording(dialog_->isChecked(IDC_RECORD));
-    updateControlStates(!dialog_->isChecked(IDC_START_STOP));
+void BenchController::onPaint() {
+    redrawPlots(false);
+    showDiskSpace();
+}
+
+void BenchController::onRecordButton(int32_t notification) {
+    if (!view_) return;
+    if (notification != 0) view_->showDown(BenchControl::Record, !view_->isDown(BenchControl::Record));
+    recorder.setRecording(view_->isDown(BenchControl::Record));
+    updateControlStates(!view_->isDown(BenchControl::Start));
     readControls();
     refreshBoardParameters();
 }
 
-void ApplicationCore::onRecordFileChosen(const char* chosenPath) {
+void BenchController::onChooseFile() {
+    if (!view_) return;
+    std::string chosen;
+    const bool confirmed = view_->chooseRecordFile(recorder.fileName(), chosen);
+    onRecordFileChosen(confirmed ? chosen.c_str() : nullptr);
+}
+
+void BenchController::onRecordFileChosen(const char* chosenPath) {
     recorder.chooseFile(chosenPath);
     readControls();
     refreshBoardParameters();
@@ -249,10 +266,10 @@ uint32_t nonZero(uint32_t tick) { return tick ? tick : 1; }
 
 }  // namespace
 
-void ApplicationCore::startAcquisition(int32_t notification) {
-    if (!dialog_) return;
-    if (notification != 0) dialog_->setChecked(IDC_START_STOP, !dialog_->isChecked(IDC_START_STOP));
-    if (!dialog_->isChecked(IDC_START_STOP)) {
+void BenchController::startAcquisition(int32_t notification) {
+    if (!view_) return;
+    if (notification != 0) view_->showDown(BenchControl::Start, !view_->isDown(BenchControl::Start));
+    if (!view_->isDown(BenchControl::Start)) {
         stopAcquisition();
         return;
     }
@@ -276,7 +293,7 @@ void ApplicationCore::startAcquisition(int32_t notification) {
     // All or nothing: the engine gives its windows back when one of them
     // failed, and here when the plot scratch, allocated last, failed.
     bool complete = engine.allocateBuffers();
-    if (!allocatePlotScratch(engine.windowLength())) {
+    if (!painter.allocateScratch(engine.windowLength())) {
         engine.releaseWindows();
         complete = false;
     }
@@ -288,7 +305,7 @@ void ApplicationCore::startAcquisition(int32_t notification) {
         return;
     case StartResult::Disconnected:
         show(kDisconnectedAtStart, settings.deviceName);
-        dialog_->destroyWindow();
+        view_->close();
         return;
     case StartResult::StartRefused:
         updateControlStates(true);
@@ -298,42 +315,50 @@ void ApplicationCore::startAcquisition(int32_t notification) {
         break;
     }
     updateControlStates(false);
-    lastUpdateTick_ = nonZero(dialog_->tickCount());
-    dialog_->armTimer(static_cast<uint32_t>(settings.displayTime));
+    lastUpdateTick_ = nonZero(view_->tickCount());
+    view_->armTimer(static_cast<uint32_t>(settings.displayTime));
 }
 
-void ApplicationCore::haltAcquisition() {
-    if (dialog_) dialog_->killTimer();
+void BenchController::haltAcquisition() {
+    if (view_) view_->killTimer();
     lastUpdateTick_ = 0;
     engine.halt();
     haltRecording();
 }
 
-void ApplicationCore::stopAcquisition() {
+void BenchController::stopAcquisition() {
     haltAcquisition();
-    if (!dialog_) return;
+    if (!view_) return;
     readControls();
-    dialog_->setChecked(IDC_RECORD, false);
-    dialog_->setChecked(IDC_START_STOP, false);
+    view_->showDown(BenchControl::Record, false);
+    view_->showDown(BenchControl::Start, false);
     refreshBoardParameters();
     updateControlStates(true);
     engine.refreshChannelList();
 }
 
-void ApplicationCore::autoScaleRule() {
-    if (dialog_) dialog_->enableControl(IDC_AUTO_SCALE, !isDecibelView(viewState.displayMode));
+void BenchController::onClosing() { stopAcquisition(); }
+
+void BenchController::onClosed() {
+    saveViewState(viewState, kViewStateFileName);
+    bindView(nullptr);
+    releaseComponents();
 }
 
-void ApplicationCore::refreshBoardParameters() {
+void BenchController::autoScaleRule() {
+    if (view_) view_->enable(BenchControl::AutoScale, !isDecibelView(viewState.displayMode));
+}
+
+void BenchController::refreshBoardParameters() {
     autoScaleRule();
     engine.refreshBoardParameters();
-    if (dialog_) dialog_->enableControl(IDC_START_STOP, true);
+    if (view_) view_->enable(BenchControl::Start, true);
     buildRecordName();
 }
 
-void ApplicationCore::onAcquisitionTimer() {
-    if (!dialog_) return;
-    dialog_->killTimer();
+void BenchController::onAcquisitionTimer() {
+    if (!view_) return;
+    view_->killTimer();
     // A timer message that was already queued when the run stopped, or one
     // dispatched by a message box shown inside this tick, finds the bench
     // idle or busy: it does nothing and arms nothing.
@@ -342,10 +367,10 @@ void ApplicationCore::onAcquisitionTimer() {
     inTick_ = true;
     const bool rearm = tick();
     inTick_ = false;
-    if (rearm) dialog_->armTimer(static_cast<uint32_t>(settings.displayTime));
+    if (rearm) view_->armTimer(static_cast<uint32_t>(settings.displayTime));
 }
 
-bool ApplicationCore::tick() {
+bool BenchController::tick() {
     const TickResult result = engine.tick();
     switch (result.kind) {
     case TickResult::Kind::TooManyPending:
@@ -355,7 +380,7 @@ bool ApplicationCore::tick() {
     case TickResult::Kind::Disconnected:
         stopAcquisition();
         show(kDisconnectedInTick, settings.deviceName);
-        dialog_->destroyWindow();
+        view_->close();
         return false;
     case TickResult::Kind::SubscriberFailed:
         if (result.subscriber == &recorder) show(recordFailureMessage(recorder.failure()));
@@ -367,122 +392,100 @@ bool ApplicationCore::tick() {
     if (result.taken > 0) {
         redrawWithAnalysis();
         showDiskSpace();
-        lastUpdateTick_ = nonZero(dialog_->tickCount());
+        lastUpdateTick_ = nonZero(view_->tickCount());
     }
     return true;
 }
 
-void ApplicationCore::updateControlStates(bool idle) {
-    if (!dialog_) return;
-    dialog_->enableControl(IDC_SIZE_LIST, idle);
-    dialog_->enableControl(IDC_CHOOSE_FILE, !isRecording());
-    dialog_->enableControl(IDC_RECORD, !idle);
-    dialog_->enableControl(IDC_VIEW_MODE, true);
-    dialog_->enableControl(IDC_START_STOP, !idle || engine.channelCount() != 0);
+void BenchController::updateControlStates(bool idle) {
+    if (!view_) return;
+    view_->enable(BenchControl::Size, idle);
+    view_->enable(BenchControl::ChooseFile, !isRecording());
+    view_->enable(BenchControl::Record, !idle);
+    view_->enable(BenchControl::ViewMode, true);
+    view_->enable(BenchControl::Start, !idle || engine.channelCount() != 0);
 }
 
-void ApplicationCore::onViewModeClosed() {
-    if (!dialog_) return;
+void BenchController::onViewModeClosed() {
+    if (!view_) return;
     readControls();
-    updateControlStates(!dialog_->isChecked(IDC_START_STOP));
+    updateControlStates(!view_->isDown(BenchControl::Start));
     autoScaleRule();
-    dialog_->invalidate();
+    view_->redrawLater();
 }
 
-void ApplicationCore::onAveragingClosed() {
-    if (!dialog_) return;
+void BenchController::onAveragingClosed() {
+    if (!view_) return;
     readControls();
     analysis.spectrumAverageCount = 1;
-    dialog_->invalidate();
+    view_->redrawLater();
 }
 
-void ApplicationCore::onWindowClosed() {
-    if (!dialog_) return;
+void BenchController::onWindowClosed() {
+    if (!view_) return;
     readControls();
     analysis.spectrumAverageCount = 1;
     analysis.fftWindow.computeWindow(viewState.fftWnd);
-    dialog_->invalidate();
+    view_->redrawLater();
 }
 
-void ApplicationCore::releasePlotScratch() {
-    releasePages(plotScratch_, static_cast<size_t>(plotScratchLength_) * sizeof(float));
-    plotScratch_ = nullptr;
-    plotScratchLength_ = 0;
-}
-
-bool ApplicationCore::allocatePlotScratch(int32_t length) {
-    if (plotScratchLength_ == length && plotScratch_) return true;
-    releasePlotScratch();
-    plotScratch_ = static_cast<float*>(allocatePages(static_cast<size_t>(length) * sizeof(float)));
-    if (!plotScratch_) return false;
-    plotScratchLength_ = length;
-    return true;
-}
-
-void ApplicationCore::fillControls() {
-    if (!dialog_) return;
-    DialogServices& d = *dialog_;
+void BenchController::fillControls() {
+    if (!view_) return;
+    BenchView& v = *view_;
     char text[256];
+    std::vector<std::string> texts;
 
-    d.clearCombo(IDC_VIEW_MODE);
-    for (const char* mode : kViewModeTexts) d.addComboText(IDC_VIEW_MODE, mode);
     const int32_t mode = std::clamp(static_cast<int32_t>(viewState.displayMode), 0, kViewModeCount - 1);
     viewState.displayMode = static_cast<ViewMode>(mode);
-    d.selectComboItem(IDC_VIEW_MODE, mode);
+    v.fillList(BenchControl::ViewMode, {std::begin(kViewModeTexts), std::end(kViewModeTexts)}, mode);
 
-    if (viewState.autoScale) d.setChecked(IDC_AUTO_SCALE, true);
+    if (viewState.autoScale) v.showDown(BenchControl::AutoScale, true);
 
-    d.clearCombo(IDC_SIZE_LIST);
     for (int32_t i = 0; i < settings.sizeCount && i < kMaxSizes; ++i) {
         formatSizeText(text, settings.sizeArray[i]);
-        d.addComboText(IDC_SIZE_LIST, text);
+        texts.emplace_back(text);
     }
-    d.selectComboItem(IDC_SIZE_LIST, viewState.sizeIndex);
+    v.fillList(BenchControl::Size, texts, viewState.sizeIndex);
 
-    d.clearCombo(IDC_AVERAGING);
+    texts.clear();
     for (int32_t count = 1; count <= kAvgListLength; ++count) {
         std::snprintf(text, sizeof text, " %2d", count);
-        d.addComboText(IDC_AVERAGING, text);
+        texts.emplace_back(text);
     }
-    d.selectComboItem(IDC_AVERAGING, viewState.fftAvg);
+    v.fillList(BenchControl::Averaging, texts, viewState.fftAvg);
 
-    d.clearCombo(IDC_FFT_WINDOW);
-    for (const char* name : kFftWindowNames) d.addComboText(IDC_FFT_WINDOW, name);
-    d.selectComboItem(IDC_FFT_WINDOW, viewState.fftWnd);
+    v.fillList(BenchControl::Window, {std::begin(kFftWindowNames), std::end(kFftWindowNames)}, viewState.fftWnd);
 
     refreshBoardParameters();
     readControls();
 }
 
-void ApplicationCore::readControls() {
-    if (!dialog_) return;
-    DialogServices& d = *dialog_;
-    viewState.sizeIndex = selectionOf(d, IDC_SIZE_LIST);
-    viewState.displayMode = static_cast<ViewMode>(selectionOf(d, IDC_VIEW_MODE));
-    viewState.autoScale = d.isChecked(IDC_AUTO_SCALE) ? 1 : 0;
-    viewState.fftAvg = selectionOf(d, IDC_AVERAGING);
-    viewState.fftWnd = selectionOf(d, IDC_FFT_WINDOW);
-    if (mainPlot) {
-        const int32_t kind = viewState.displayMode != ViewMode::Scope ? kPlotKindSpectrum : kPlotKindScope;
-        mainPlot->SetProperty(kPlotPropertyViewKind, &kind);
-    }
+void BenchController::readControls() {
+    if (!view_) return;
+    const BenchChoices choices = view_->readChoices();
+    viewState.sizeIndex = selection16(choices.size);
+    viewState.displayMode = static_cast<ViewMode>(selection16(choices.view));
+    viewState.autoScale = choices.autoScale ? 1 : 0;
+    viewState.fftAvg = selection16(choices.averaging);
+    viewState.fftWnd = selection16(choices.window);
+    painter.showViewKind(viewState.displayMode);
 }
 
-void ApplicationCore::onAutoScale() {
+void BenchController::onAutoScale() {
     readControls();
     redrawPlots(false);
 }
 
-void ApplicationCore::onControlCommand(int32_t control, int32_t notification) {
-    if (notification != kComboClosed) return;
-    switch (control) {
-    case IDC_VIEW_MODE:
+void BenchController::onListEvent(BenchControl list, ListEvent event) {
+    if (event != ListEvent::ClosedUp) return;
+    switch (list) {
+    case BenchControl::ViewMode:
         onViewModeClosed();
         break;
-    case IDC_AVERAGING:
+    case BenchControl::Averaging:
         onAveragingClosed();
         break;
-    case IDC_FFT_WINDOW:
+    case BenchControl::Window:
         onWindowClosed();
         break;
     default:
@@ -502,150 +505,88 @@ bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick) {
     return lastUpdateTick == 0 || now - lastUpdateTick <= kCloseToTickMs;
 }
 
-bool ApplicationCore::onPlotButton(int32_t button, int32_t kind) {
-    if (!dialog_) return false;
+bool BenchController::onPlotButton(int32_t button, int32_t kind) {
+    if (!view_) return false;
     PlotPoint pointer{};
     PlotRect client{};
-    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return false;
+    if (!view_->pointerInMainPlot(&pointer, &client)) return false;
     const int32_t point = packPlotPoint(pointer, client);
     if (point < 0) return false;
-    if (mainPlot) {
-        mainPlot->OnMouseButton(&client, button, point, kind);
+    if (painter.mainPlot()) {
+        painter.pressMain(client, button, point, kind);
         plotPointerInside_ = true;
     }
     redrawPlots(false);
     return true;
 }
 
-void ApplicationCore::onPlotMove(int32_t keys) {
-    if (!dialog_ || !mainPlot) return;
+void BenchController::onPlotMove(int32_t keys) {
+    if (!view_ || !painter.mainPlot()) return;
     PlotPoint pointer{};
     PlotRect client{};
-    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    if (!view_->pointerInMainPlot(&pointer, &client)) return;
     const int32_t point = packPlotPoint(pointer, client);
     if (point < 0 && !plotPointerInside_) return;
     passPlotMove(client, keys, point);
 }
 
-void ApplicationCore::onPlotButtonUp(int32_t keys, bool cancelled) {
-    if (!dialog_ || !mainPlot) return;
+void BenchController::onPlotButtonUp(int32_t keys, bool cancelled) {
+    if (!view_ || !painter.mainPlot()) return;
     PlotPoint pointer{};
     PlotRect client{};
-    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    if (!view_->pointerInMainPlot(&pointer, &client)) return;
     passPlotMove(client, keys, cancelled ? kPlotPointOutside : packPlotPoint(pointer, client));
 }
 
-void ApplicationCore::onPlotLeave() {
-    if (!dialog_ || !mainPlot || !plotPointerInside_) return;
+void BenchController::onPlotLeave() {
+    if (!view_ || !painter.mainPlot() || !plotPointerInside_) return;
     PlotPoint pointer{};
     PlotRect client{};
-    if (!dialog_->pointerPosition(IDC_MAIN_PLOT, &pointer, &client)) return;
+    if (!view_->pointerInMainPlot(&pointer, &client)) return;
     passPlotMove(client, 0, kPlotPointOutside);
 }
 
-void ApplicationCore::passPlotMove(const PlotRect& client, int32_t keys, int32_t point) {
+void BenchController::passPlotMove(const PlotRect& client, int32_t keys, int32_t point) {
     plotPointerInside_ = point >= 0;
-    if (mainPlot->OnMouseMove(&client, keys, point) == 0) return;
-    if (redrawsMoveAt(dialog_->tickCount(), lastUpdateTick_)) redrawPlots(false);
+    if (!painter.moveMain(client, keys, point)) return;
+    if (redrawsMoveAt(view_->tickCount(), lastUpdateTick_)) redrawPlots(false);
 }
 
-void ApplicationCore::redrawPlots(bool withAnalysis) {
-    if (!dialog_) return;
-    drawTopPlot();
+PlotChannels BenchController::plotChannels() const {
+    return {engine.channels(),    engine.activeChannelCount(), engine.channelShown(),
+            engine.channelColours(), engine.windowLength(),    engine.channelRate()};
+}
+
+void BenchController::redrawPlots(bool withAnalysis) {
+    if (!view_) return;
+    painter.drawTop(*view_, plotChannels(), settings.oscScale);
     drawMainPlot(withAnalysis);
     if (withAnalysis) rebuildResultsList();
 }
 
-void ApplicationCore::drawTopPlot() {
-    if (!topPlot) return;
-    std::copy_n(engine.channelColours(), kChannelRecordCount, plotStyle.channelColour);
-    PlotRect client{};
-    void* dc = dialog_->beginPlotPaint(IDC_TOP_PLOT, &client);
-    if (!dc) return;
-    const PlotFrame frame = topPlotFrame(engine.windowLength(), engine.channelRate(), settings.oscScale);
-    topPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
-    topPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
-    if (plotScratch_) {
-        const ChannelRecord* channels = engine.channels();
-        for (int32_t i = 0; i < engine.activeChannelCount() && i < kChannelRecordCount; ++i) {
-            if (convertCurve(channels[i], ViewMode::Scope) == 0) continue;
-            topPlot->DrawCurve(plotScratch_, frame.points, 1, 0, &plotStyle.channelColour[i], 0, nullptr, 0);
-        }
-    }
-    topPlot->EndDraw();
-    dialog_->endPlotPaint(IDC_TOP_PLOT, dc);
-}
-
-void ApplicationCore::drawMainPlot(bool withAnalysis) {
-    if (!mainPlot) return;
-    std::copy_n(engine.channelColours(), kChannelRecordCount, plotStyle.channelColour);
+void BenchController::drawMainPlot(bool withAnalysis) {
+    if (!painter.mainPlot()) return;
     const int32_t length = engine.windowLength();
     const ViewMode view = viewState.displayMode;
-    const bool spectrumView = length != 0 && isSpectrumView(view);
-    if (withAnalysis && spectrumView && engine.filledCount() >= length) {
+    if (withAnalysis && length != 0 && isSpectrumView(view) && engine.filledCount() >= length) {
         const SpectrumPassInput input{
             length,           engine.filledCount(), engine.activeChannelCount(), view,
             viewState.fftAvg, viewState.fftWnd,     engine.channelRate(),        engine.channelColours()};
         analysis.runSpectrumPass(engine.measuredChannels(), input);
     }
-
-    PlotRect client{};
-    void* dc = dialog_->beginPlotPaint(IDC_MAIN_PLOT, &client);
-    if (!dc) return;
-    const ChannelRecord* channels = engine.channels();
-    const int32_t active = std::min(engine.activeChannelCount(), kChannelRecordCount);
-    double peakPower = channels[0].powerPeak;
-    for (int32_t i = 1; i < active; ++i) peakPower = std::max(peakPower, channels[i].powerPeak);
-    const MainPlotInput input{view,
-                              viewState.autoScale != 0,
-                              length,
-                              engine.channelRate(),
-                              settings.fftScaleV,
-                              settings.fftScaleDb,
-                              analysis.fftWindow.enbw,
-                              peakPower,
-                              analysis.scopeMin,
-                              analysis.scopeMax,
-                              settings.oscScale};
-    const PlotFrame frame = mainPlotFrame(input);
-    mainPlot->SetProperty(kPlotPropertyXUnit, frame.xUnit);
-    mainPlot->SetProperty(kPlotPropertyYUnit, frame.yUnit);
-    mainPlot->BeginDraw(dc, &client, &frame.range, frame.points, 0, 0);
-    if (plotScratch_) {
-        const int32_t* shown = engine.channelShown();
-        for (int32_t i = 0; i < active; ++i) {
-            if (!shown[i]) continue;
-            const ChannelRecord& channel = channels[i];
-            if (convertCurve(channel, view) == 0) continue;
-            mainPlot->DrawCurve(plotScratch_, frame.points, 1, 0, &plotStyle.channelColour[i], 0,
-                                spectrumView ? channel.markers : nullptr, 0);
-        }
-    }
-    mainPlot->EndDraw();
-    dialog_->endPlotPaint(IDC_MAIN_PLOT, dc);
+    const PlotScales scales{view,
+                            viewState.autoScale != 0,
+                            settings.fftScaleV,
+                            settings.fftScaleDb,
+                            settings.oscScale,
+                            analysis.fftWindow.enbw,
+                            analysis.scopeMin,
+                            analysis.scopeMax};
+    painter.drawMain(*view_, plotChannels(), scales);
 }
 
-// Long curves are converted by every lane, each a part of the points.
-int32_t ApplicationCore::convertCurve(const ChannelRecord& channel, ViewMode view) {
-    constexpr int32_t kPointsWorthSharing = 1 << 16;
-    const int32_t count = plotPointCount(channel, view);
-    if (count > plotScratchLength_) return 0;
-    const int lanes = workers.lanes();
-    if (count < kPointsWorthSharing || lanes == 1) {
-        convertForPlot(channel, view, settings.fftScaleV, plotScratch_, 0, count);
-        return count;
-    }
-    workers.run([&](int lane) {
-        const int32_t first = static_cast<int32_t>(int64_t(count) * lane / lanes);
-        const int32_t last = static_cast<int32_t>(int64_t(count) * (lane + 1) / lanes);
-        convertForPlot(channel, view, settings.fftScaleV, plotScratch_, first, last);
-    });
-    return count;
-}
-
-void ApplicationCore::rebuildResultsList() {
-    if (!dialog_) return;
-    const int32_t top = dialog_->beginListUpdate(IDC_INFO);
+void BenchController::rebuildResultsList() {
+    if (!view_) return;
     // Channels without a window are left out.
     const ChannelRecord* channels = engine.channels();
     int32_t listed[kChannelRecordCount] = {};
@@ -653,6 +594,5 @@ void ApplicationCore::rebuildResultsList() {
         listed[i] = channels[i].hasBuffers() ? engine.channelShown()[i] : 0;
     }
     buildResultsLines(channels, listed, engine.activeChannelCount(), viewState.displayMode, *resultsLines_);
-    for (int i = 0; i < resultsLines_->count; ++i) dialog_->addListLine(IDC_INFO, resultsLines_->line[i]);
-    dialog_->endListUpdate(IDC_INFO, top);
+    view_->showResults(*resultsLines_);
 }

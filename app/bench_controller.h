@@ -1,7 +1,8 @@
 #pragma once
-// The state that the application object owns, and its start-up sequence, in
-// portable form: the Windows application object derives from this class and
-// adds the window. Start-up reaches the system only through StartupServices.
+// The bench's portable side: the state that the program owns, its start-up
+// sequence and the main dialog's logic. The Win32 main dialog owns one
+// controller and shows it through BenchView; start-up reaches the system
+// only through StartupServices.
 #include <cstdint>
 #include <memory>
 
@@ -10,10 +11,11 @@
 #include "analysis/results_list.h"
 #include "analysis/signal_metrics.h"
 #include "app/component_loader.h"
-#include "app/dialog_services.h"
+#include "app/bench_view.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "display/plot_interface.h"
+#include "display/plot_painter.h"
 #include "recording/recorder.h"
 
 inline constexpr const char kConfigFileName[] = "Quorvel.cfg";
@@ -55,19 +57,24 @@ enum class StartupError {
     NotSupported,       // the board failed the capability check
 };
 
-// The running program's portable side: the parts that the application object
-// composes (acquisition engine, recorder, analysis state, view state) and the
-// main dialog's logic that needs no window of its own: Start and Record, the
-// acquisition timer, the control states, the list close-ups. It reaches the
-// dialog through DialogServices; the engine and the recorder report to it in
-// their results and know nothing of the dialog.
-class ApplicationCore {
+// How a list's drop-down ended: closed up, or any other notification (a
+// selection change while it is open among them), which the bench ignores.
+enum class ListEvent { ClosedUp, Other };
+
+// The bench's controller: it owns the parts (components, acquisition engine,
+// recorder, analysis, plot painter, view state) and the main dialog's logic:
+// Start and Record, the acquisition timer, the control states, the list
+// close-ups, Auto Scale, the file choice, the mouse rules in the main plot,
+// the results and disk texts, and the close. It reaches the dialog through
+// BenchView; the engine and the recorder report to it in their results and
+// know nothing of the dialog.
+class BenchController {
 public:
     // The recorder writes its files through `storage`.
-    explicit ApplicationCore(RecordStorage& storage = platformStorage());
-    virtual ~ApplicationCore();
-    ApplicationCore(const ApplicationCore&) = delete;
-    ApplicationCore& operator=(const ApplicationCore&) = delete;
+    explicit BenchController(RecordStorage& storage = platformStorage());
+    virtual ~BenchController();
+    BenchController(const BenchController&) = delete;
+    BenchController& operator=(const BenchController&) = delete;
 
     // Presets, configuration, components, board check and saved view state, in
     // this order. Shows the message of the first failure and returns it; on
@@ -77,10 +84,23 @@ public:
     // Releases mainPlot, topPlot, device and utility, in this order.
     void releaseComponents();
 
+    // The plot components, as start-up loads them; null when absent. Not
+    // released here: releaseComponents does that.
+    void attachPlots(IPellumE* main, IPellumE* top) { painter.attach(main, top); }
+    IPellumE* mainPlot() const { return painter.mainPlot(); }
+    IPellumE* topPlot() const { return painter.topPlot(); }
+
     // The main dialog, from its initialisation to its destruction; null
     // detaches it.
-    void bindDialog(DialogServices* dialog);
+    void bindView(BenchView* view);
 
+    // The dialog is up: the lists and Auto Scale filled from the view state,
+    // the board's parameters, the controls read back, the plot style given to
+    // the components (drawn on `window`), both buttons up, the controls idle
+    // and the board's parameters written.
+    void onDialogReady(void* window);
+    // The channel list asked of the board again (posted after start-up).
+    void onRefreshChannels();
     // Fills the View mode, Size, Avg and FFT Window lists and the Auto Scale
     // button from the view state, then refreshes the board parameters and
     // reads the controls back.
@@ -100,8 +120,10 @@ public:
     virtual void haltRecording() { recorder.halt(); }
     // The next record file name (when files are numbered).
     virtual void buildRecordName();
-    // Paints the free-space and recorded-amount texts.
+    // Shows the free-space and recorded-amount texts.
     virtual void showDiskSpace();
+    // The window is painted: both plots, then the disk texts.
+    void onPaint();
 
     // Acquisition. WM_COMMAND of the Start/Stop button; a nonzero
     // notification means the F2 accelerator, which toggles the button first.
@@ -120,13 +142,17 @@ public:
     // ms of the last display update; 0 when idle.
     uint32_t lastUpdateTick() const { return lastUpdateTick_; }
     // One curve's values for the plot component, allocated at every start.
-    const float* plotScratch() const { return plotScratch_; }
-    int32_t plotScratchLength() const { return plotScratchLength_; }
+    const float* plotScratch() const { return painter.scratch(); }
+    int32_t plotScratchLength() const { return painter.scratchLength(); }
     // WM_COMMAND of the Record button; a nonzero notification means the F4
     // accelerator, which toggles the button first.
     void onRecordButton(int32_t notification);
-    // After the file choice dialog closed: the chosen path, or null when it
-    // was cancelled.
+    // The record file's choice: asked of the view, starting from the current
+    // name; confirmed or cancelled, the numbering starts again and the name
+    // is rebuilt.
+    void onChooseFile();
+    // After the file choice closed: the chosen path, or null when it was
+    // cancelled.
     void onRecordFileChosen(const char* chosenPath);
 
     // Mouse messages over the main plot: the button (1 left, 2 right) and
@@ -150,16 +176,22 @@ public:
 
     // Commands of the main dialog.
     void onAutoScale();
-    // WM_COMMAND of any other control: list closings.
-    void onControlCommand(int32_t control, int32_t notification);
+    // A notification of one of the lists: the View mode, Avg and FFT Window
+    // lists act when they close up, on nothing else.
+    void onListEvent(BenchControl list, ListEvent event);
     // CBN_CLOSEUP of the View mode, Avg and FFT Window lists.
     void onViewModeClosed();
     void onAveragingClosed();
     void onWindowClosed();
 
-    // Component interfaces; null when not loaded.
-    IPellumE* mainPlot = nullptr;       // draws the main plot
-    IPellumE* topPlot = nullptr;        // draws the top plot; may stay null
+    // The window is being destroyed: the run stopped (the board's Stop, an
+    // open recording closed whole). Then, once it is gone, the view state is
+    // saved and the components released: main plot, top plot, driver,
+    // utility.
+    void onClosing();
+    void onClosed();
+
+    // Board component interfaces; null when not loaded.
     IADCUtility* utility = nullptr;
     IADCDevice* device = nullptr;       // handed out by the utility
 
@@ -171,26 +203,18 @@ public:
     SignalAnalyser analysis;            // window record, averaging, scope extremes
     AcquisitionEngine engine;           // channel set, windows, block flow
     Recorder recorder;                  // data file, naming, disk texts
-    // The plot style handed to both plot components; it stays in place for
-    // the whole run. Its channel colours follow the engine's at every draw.
-    PlotStyle plotStyle{};
+    PlotPainter painter;                // what the plot components are given
 
 protected:
-    DialogServices* dialog() const { return dialog_; }
+    BenchView* view() const { return view_; }
 
 private:
     StartupError fail(StartupServices& services, StartupError error, const char* name = nullptr);
     IPellumE* loadPlot(StartupServices& services, ComponentHandle& handle, const char* name);
     bool boardIsSupported();
     void applyFullScale();
-    void drawTopPlot();
     void drawMainPlot(bool withAnalysis);
-    // The channel's curve for `view` into the plot scratch; returns its
-    // number of points, 0 when there is nothing to draw.
-    int32_t convertCurve(const ChannelRecord& channel, ViewMode view);
-    // Sizes the plot scratch for one curve of N values; false on failure.
-    bool allocatePlotScratch(int32_t length);
-    void releasePlotScratch();
+    PlotChannels plotChannels() const;
     // Steps of a tick after the timer is killed; false when the run stopped.
     bool tick();
     void autoScaleRule();
@@ -200,13 +224,11 @@ private:
     // One move for the component; redraws what it reports changed.
     void passPlotMove(const PlotRect& client, int32_t keys, int32_t point);
 
-    DialogServices* dialog_ = nullptr;
+    BenchView* view_ = nullptr;
     bool plotPointerInside_ = false;    // the component last saw the pointer inside
     std::unique_ptr<ResultsLines> resultsLines_;  // the list's lines of the latest rebuild
     uint32_t lastUpdateTick_ = 0;
     bool inTick_ = false;
-    float* plotScratch_ = nullptr;  // plotScratchLength_ floats, one curve at a time
-    int32_t plotScratchLength_ = 0;
 };
 
 // The pointer as the plot component takes it: x | (y << 16) when (x, y) lies

@@ -1,18 +1,21 @@
 #pragma once
-// The one application object: the main window and the owner of all state.
-// Its portable parts live in ApplicationCore; this class adds the window,
-// binds the message map and serves the parts' view of the dialog.
+// The main dialog: the one window of the program. It owns the bench's
+// controller, hands it the dialog's messages and shows it through BenchView;
+// with the resource files it is the only code that knows the controls' ids.
 #include <windows.h>
 
-#include "app/application_core.h"
-#include "app/dialog_services.h"
+#include <string>
+#include <vector>
+
+#include "app/bench_controller.h"
+#include "app/bench_view.h"
 #include "ui/window_win.h"
 
-class Application : public DialogWindow, public ApplicationCore, public DialogServices {
+class MainDialog : public DialogWindow, public BenchView {
 public:
     // Runs the whole start-up; afterwards hwnd is set exactly when it succeeded.
-    explicit Application(HINSTANCE instance);
-    ~Application() override;
+    explicit MainDialog(HINSTANCE instance);
+    ~MainDialog() override;
 
     const MessageMapEntry* GetMessageMap() override { return messageMap; }
     // Saves the view state and releases the components.
@@ -25,27 +28,24 @@ public:
     int32_t FormattedWindowMessage(UINT style, const char* format, ...)
         __attribute__((format(printf, 3, 4)));
 
-    // DialogServices.
-    bool isChecked(int32_t control) override;
-    void setChecked(int32_t control, bool checked) override;
-    void enableControl(int32_t control, bool enabled) override;
-    void clearCombo(int32_t control) override;
-    void addComboText(int32_t control, const char* text) override;
-    void selectComboItem(int32_t control, int32_t index) override;
-    int32_t comboSelection(int32_t control) override;
-    int32_t beginListUpdate(int32_t control) override;
-    void addListLine(int32_t control, const char* text) override;
-    void endListUpdate(int32_t control, int32_t topIndex) override;
-    void* beginPlotPaint(int32_t control, PlotRect* client) override;
-    void endPlotPaint(int32_t control, void* dc) override;
-    bool pointerPosition(int32_t control, PlotPoint* point, PlotRect* client) override;
-    void drawStatusText(int32_t control, const char* text, uint32_t colour) override;
-    void invalidate() override;
-    void destroyWindow() override;
+    // BenchView.
+    bool isDown(BenchControl button) override;
+    void showDown(BenchControl button, bool down) override;
+    void enable(BenchControl control, bool enabled) override;
+    void fillList(BenchControl list, const std::vector<std::string>& texts, int32_t selection) override;
+    BenchChoices readChoices() override;
+    void showResults(const ResultsLines& lines) override;
+    void showDiskTexts(const DiskTexts& texts) override;
+    bool pointerInMainPlot(PlotPoint* point, PlotRect* client) override;
     void showError(const char* text) override;
+    bool chooseRecordFile(const char* current, std::string& chosen) override;
+    void redrawLater() override;
+    void close() override;
     void armTimer(uint32_t periodMs) override;
     void killTimer() override;
     uint32_t tickCount() override;
+    void* beginPlotPaint(PlotId plot, PlotRect* client) override;
+    void endPlotPaint(PlotId plot, void* dc) override;
 
     HICON mainIcon = nullptr;
 
@@ -70,11 +70,11 @@ private:
     int32_t onComboCommand(WPARAM wParam, LPARAM lParam);
 
     void setListFont();
-    void passStyle(IPellumE* plot);
     void startHelp();
-    // The save-file dialog that chooses the File setting.
-    void chooseRecordFile();
+    // One line of text in a static control, composed off-screen.
+    void drawStatusText(int control, const char* text, uint32_t colour);
 
+    BenchController bench_;
     HINSTANCE instance_;
     HFONT listFont_ = nullptr;      // fixed-pitch font of the lists, for the whole run
     bool plotCapture_ = false;      // the mouse is ours from a left press in the plot on
