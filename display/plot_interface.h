@@ -11,8 +11,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "abi/calling_convention.h"
 #include "analysis/markers.h"
-#include "platform/component_abi.h"
 
 struct PlotRect {
     int32_t left, top, right, bottom;

@@ -4,16 +4,11 @@
 // Component objects follow the platform's component-object style: AddRef and
 // Release come first, slots are only ever appended, there is no virtual
 // destructor and no exception crosses the boundary. The object is the implicit
-// first argument of every operation. On Windows operations use __stdcall (which
-// only matters in the 32-bit build); natively the default convention is used,
-// so the same declarations serve the unit tests' fake components.
+// first argument of every operation, called with QV_CALL
+// (abi/calling_convention.h).
 #include <cstdint>
 
-#if defined(_WIN32)
-#define QV_CALL __stdcall
-#else
-#define QV_CALL
-#endif
+#include "abi/calling_convention.h"
 
 // The object that every component library exports as `StaticFactory`.
 struct IComponentFactory {

@@ -36,6 +36,7 @@ if [ "$build" = win32 ]; then
 fi
 scripts/build.sh "$build"
 
+# shellcheck source-path=SCRIPTDIR source=wine.sh
 . scripts/wine.sh
 qv_wine_env "$top/build/$build" "$wine_folder"
 trap qv_stop EXIT

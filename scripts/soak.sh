@@ -51,9 +51,9 @@ while [ $# -gt 0 ]; do
 done
 [ -n "$native" ] || native=$build-native
 [[ $minutes =~ ^[1-9][0-9]*$ ]] || { echo "soak.sh: minutes must be a whole number above 0, got '$minutes'" >&2; exit 2; }
-[[ $restart_seconds =~ ^[1-9][0-9]*$ ]] && [ "$restart_seconds" -ge 20 ] ||
+{ [[ $restart_seconds =~ ^[1-9][0-9]*$ ]] && [ "$restart_seconds" -ge 20 ]; } ||
   { echo "soak.sh: --restart wants at least 20 seconds, got '$restart_seconds'" >&2; exit 2; }
-[[ $rate =~ ^[1-9][0-9]*$ ]] && [ "$rate" -ge 100000 ] && [ "$rate" -le 20000000 ] ||
+{ [[ $rate =~ ^[1-9][0-9]*$ ]] && [ "$rate" -ge 100000 ] && [ "$rate" -le 20000000 ]; } ||
   { echo "soak.sh: --rate wants a whole number of Hz from 100000 to 20000000, got '$rate'" >&2; exit 2; }
 
 # ---- The board and the bench ------------------------------------------------
@@ -133,11 +133,13 @@ if [ ! -x "$checker" ] || [ -n "$stale" ]; then
 fi
 
 # ---- Wine, the display and the work folder ----------------------------------
+# shellcheck source-path=SCRIPTDIR source=wine.sh
 . "$top/scripts/wine.sh"
 qv_wine_env "$build"
 bin=$build/bin
 case=soak
 TMPDIR=$build
+# shellcheck source-path=SCRIPTDIR source=../tests/e2e/lib.sh
 . "$top/tests/e2e/lib.sh"    # work folder (the current directory), fail, probe, press, states, ...
 checks=$build/soak-checks
 rm -rf "$checks" && mkdir -p "$checks"
@@ -165,7 +167,7 @@ qv_register "$bin" || { echo "FAIL [soak]: registering the components failed"; e
 files=0 total_bytes=0 restarts=0
 file_lines=()
 rss_lines=()
-rss_first= rss_last=
+rss_first='' rss_last=''
 start_epoch=
 
 print_summary() {
@@ -249,7 +251,7 @@ sample_memory() {
 number=1
 current=
 record_started=
-pending_name= pending_seconds=
+pending_name='' pending_seconds=''
 
 name_of() { printf 'Dat%03d.MRF' "$1"; }
 

@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# The project's test command: installs what is missing, builds all four builds
-# and runs every test: natively, natively under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the 64-bit Windows build under Wine (unit tests
-# and end-to-end tests of the real program on a private Xvfb display), and
-# the same for the 32-bit Windows build under a WoW64 Wine when one can be set
-# up (scripts/setup-wow64.sh); otherwise one line says why those were skipped.
+# The project's test command: installs what is missing, checks the shell
+# scripts with shellcheck, builds all four builds and runs every test:
+# natively, natively under AddressSanitizer and UndefinedBehaviorSanitizer,
+# the 64-bit Windows build under Wine (unit tests and end-to-end tests
+# of the real program on a private Xvfb display), and the same for
+# the 32-bit Windows build under a WoW64 Wine when one can be set up
+# (scripts/setup-wow64.sh); otherwise one line says why those were skipped.
 # Exits non-zero on any failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 scripts/setup.sh
+echo "== shellcheck"
+# Every finding fails the run, style notes included; -x follows the files
+# that a script sources.
+mapfile -t shell_scripts < <(find scripts tests -name '*.sh' | sort)
+shellcheck -x "${shell_scripts[@]}"
 # Before the builds, so that the 32-bit build is configured with its Wine.
 wow64_start=$SECONDS
 wow64_status=0
@@ -31,6 +37,7 @@ echo "== fuzzing, 20 s per target"
 scripts/fuzz.sh 20
 
 echo "== Windows tests under Wine"
+# shellcheck source-path=SCRIPTDIR source=wine.sh
 . scripts/wine.sh
 qv_wine_env "$top/build/win64"
 trap qv_stop EXIT

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Helpers for running the Windows builds under Wine; source this file.
 # Everything lives inside the build folder: the Wine prefix is the project's
 # own, never the user's.
@@ -36,7 +37,8 @@ qv_start_xvfb() {
   QV_XVFB_PID=$!
   for _ in $(seq 1 100); do
     if [ -s "$numberFile" ]; then
-      export DISPLAY=":$(tr -d '[:space:]' <"$numberFile")"
+      DISPLAY=":$(tr -d '[:space:]' <"$numberFile")"
+      export DISPLAY
       rm -f "$numberFile"
       return 0
     fi

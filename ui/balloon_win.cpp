@@ -56,45 +56,10 @@ void tileBitmap(HDC dc, const RECT* rect, HBITMAP bitmap, int32_t originX, int32
     DeleteDC(memory);
 }
 
-// ---- Hover state ---------------------------------------------------------
+// ---- The help of a window ------------------------------------------------
 
-struct HoverState {
-    std::unique_ptr<BalloonWindow> balloon;     // shown or last shown
-    const HelpEntry* table = nullptr;
-    HWND window = nullptr;                      // the window whose controls have help
-    bool timerRunning = false;                  // timer kHoverTimer of window
-    int bitmapId = 0;
-    HoverTracker tracker;
-    int32_t preDelay = 0;
-    int32_t postDelay = 0;
-
-    // At process exit: no balloon and no timer outlive the program.
-    ~HoverState();
-};
-
-// Built when the program loads; its destructor runs at process exit.
-HoverState hover;
-
-void killHoverTimer() {
-    // Killed by the identifier it was started with: SetTimer's return value
-    // for a window timer is only a success flag.
-    if (hover.timerRunning) KillTimer(hover.window, kHoverTimer);
-    hover.timerRunning = false;
-}
-
-HoverState::~HoverState() {
-    HideHelp();
-    killHoverTimer();
-}
-
-void showBalloon(HWND window, const char* text, POINT point) {
-    HideHelp();
-    // The balloon becomes the current one only after Show, so that nothing
-    // that Show sets off can release it while it is being shown.
-    auto shown = std::make_unique<BalloonWindow>(hover.bitmapId);
-    shown->Show(window, text, point.x, point.y, hover.postDelay);
-    hover.balloon = std::move(shown);
-}
+// The window property that holds a window's help.
+constexpr wchar_t kHelpProperty[] = L"Quorvel.BalloonHelp";
 
 bool isInside(HWND found, HWND window) {
     for (int depth = 0; found != nullptr && depth < kMaxParentDepth; ++depth) {
@@ -104,48 +69,130 @@ bool isInside(HWND found, HWND window) {
     return false;
 }
 
-void hoverTick() {
-    const HWND window = hover.window;
-    if (window == nullptr || hover.table == nullptr) return;
-
-    POINT point;
-    if (!GetCursorPos(&point)) return;
-    if (!isInside(WindowFromPoint(point), window)) {
-        hover.tracker.pointerAway();
-        return;
-    }
-    if (!GetCursorPos(&point)) return;
-
-    const HelpEntry* hit = nullptr;
-    HWND control = nullptr;
-    for (const HelpEntry* row = hover.table; row->text != nullptr; ++row) {
-        const HWND candidate = row->controlId == 0 ? window : GetDlgItem(window, row->controlId);
-        RECT rect;
-        if (candidate == nullptr || !GetWindowRect(candidate, &rect)) continue;
-        if (PtInRect(&rect, point)) {
-            hit = row;
-            control = candidate;
-            break;
+// The balloon help of one window: its help table, bitmap and delays, the
+// hover timer that runs on the window, the counting of its ticks and the
+// balloon shown. StartHelp makes one and hangs it on the window's top-level
+// window as a property, which is how the timer and the functions of the
+// help find it; it lives until StartHelp replaces or removes it.
+class BalloonHelp {
+public:
+    BalloonHelp(HWND window, const HelpEntry* table, int bitmapId, int32_t preDelayMs, int32_t postDelayMs)
+        : window_(window), table_(table), bitmapId_(bitmapId), postDelay_(postDelayMs) {
+        const int32_t period = balloon::hoverPeriodMs(preDelayMs);
+        if (period > 0 && window != nullptr && table != nullptr) {
+            timerRunning_ = SetTimer(window, kHoverTimer, static_cast<UINT>(period), &HelpHoverTick) != 0;
         }
     }
-    if (hit == nullptr) {
-        hover.tracker.pointerAway();
-        return;
+    BalloonHelp(const BalloonHelp&) = delete;
+    BalloonHelp& operator=(const BalloonHelp&) = delete;
+
+    // No balloon and no timer outlive the help.
+    ~BalloonHelp() {
+        hideBalloon();
+        // Killed by the identifier it was started with: SetTimer's return
+        // value for a window timer is only a success flag.
+        if (timerRunning_) KillTimer(window_, kHoverTimer);
     }
 
-    const HWND focus = GetFocus();
-    switch (hover.tracker.pointerOver(hit->controlId, IsBusyForHelp(control))) {
-    case HoverTracker::Action::HideBalloon:
-        HideHelp();
-        break;
-    case HoverTracker::Action::ShowBalloon:
-        showBalloon(window, hit->text, point);
-        break;
-    case HoverTracker::Action::None:
-        break;
+    HWND window() const { return window_; }
+    BalloonWindow* balloon() const { return balloon_.get(); }
+
+    void hideBalloon() {
+        std::unique_ptr<BalloonWindow> shown = std::move(balloon_);
+        if (shown != nullptr) shown->Hide();
     }
-    // The keyboard focus stays where it was, whatever opening a balloon did.
-    if (focus != nullptr && IsWindow(focus)) SetFocus(focus);
+
+    void tick() {
+        if (window_ == nullptr || table_ == nullptr) return;
+
+        POINT point;
+        if (!GetCursorPos(&point)) return;
+        if (!isInside(WindowFromPoint(point), window_)) {
+            tracker_.pointerAway();
+            return;
+        }
+        if (!GetCursorPos(&point)) return;
+
+        const HelpEntry* hit = nullptr;
+        HWND control = nullptr;
+        for (const HelpEntry* row = table_; row->text != nullptr; ++row) {
+            const HWND candidate = row->controlId == 0 ? window_ : GetDlgItem(window_, row->controlId);
+            RECT rect;
+            if (candidate == nullptr || !GetWindowRect(candidate, &rect)) continue;
+            if (PtInRect(&rect, point)) {
+                hit = row;
+                control = candidate;
+                break;
+            }
+        }
+        if (hit == nullptr) {
+            tracker_.pointerAway();
+            return;
+        }
+
+        const HWND focus = GetFocus();
+        switch (tracker_.pointerOver(hit->controlId, IsBusyForHelp(control))) {
+        case HoverTracker::Action::HideBalloon:
+            hideBalloon();
+            break;
+        case HoverTracker::Action::ShowBalloon:
+            showBalloon(hit->text, point);
+            break;
+        case HoverTracker::Action::None:
+            break;
+        }
+        // The keyboard focus stays where it was, whatever opening a balloon did.
+        if (focus != nullptr && IsWindow(focus)) SetFocus(focus);
+    }
+
+private:
+    void showBalloon(const char* text, POINT point) {
+        hideBalloon();
+        // The balloon becomes the current one only after Show, so that
+        // nothing that Show sets off can release it while it is being shown.
+        auto shown = std::make_unique<BalloonWindow>(bitmapId_);
+        shown->Show(window_, text, point.x, point.y, postDelay_);
+        balloon_ = std::move(shown);
+    }
+
+    std::unique_ptr<BalloonWindow> balloon_;    // shown or last shown
+    HWND window_ = nullptr;                     // the window whose controls have help
+    const HelpEntry* table_ = nullptr;
+    int bitmapId_ = 0;
+    int32_t postDelay_ = 0;
+    bool timerRunning_ = false;                 // timer kHoverTimer of window_
+    HoverTracker tracker_;
+};
+
+// The top-level window that holds the help of `window`.
+HWND helpHolder(HWND window) {
+    return window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
+}
+
+BalloonHelp* helpOn(HWND holder) {
+    return holder != nullptr ? static_cast<BalloonHelp*>(GetPropW(holder, kHelpProperty)) : nullptr;
+}
+
+BOOL CALLBACK findHelp(HWND window, LPARAM found) {
+    BalloonHelp* help = helpOn(window);
+    if (help == nullptr) return TRUE;
+    *reinterpret_cast<BalloonHelp**>(found) = help;
+    return FALSE;
+}
+
+// The help started on one of this thread's windows, or null.
+BalloonHelp* installedHelp() {
+    BalloonHelp* found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), &findHelp, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Takes the help off its window and ends it.
+void removeHelp(BalloonHelp* help) {
+    if (help == nullptr) return;
+    const HWND holder = helpHolder(help->window());
+    if (helpOn(holder) == help) RemovePropW(holder, kHelpProperty);
+    delete help;
 }
 
 }  // namespace
@@ -389,31 +436,23 @@ void BalloonWindow::loadBackground(int bitmapId) {
 // Help
 
 void StartHelp(HWND window, const HelpEntry* table, int bitmapId, int32_t preDelayMs, int32_t postDelayMs) {
-    HideHelp();
-    killHoverTimer();
+    removeHelp(installedHelp());
     // Counting starts afresh: ids of an earlier window mean nothing here.
-    hover.tracker = HoverTracker();
-    hover.window = window;
-    hover.table = table;
-    hover.bitmapId = bitmapId;
-    hover.preDelay = preDelayMs;
-    hover.postDelay = postDelayMs;
-
-    const int32_t period = balloon::hoverPeriodMs(preDelayMs);
-    if (period > 0 && window != nullptr && table != nullptr) {
-        hover.timerRunning = SetTimer(window, kHoverTimer, static_cast<UINT>(period), &HelpHoverTick) != 0;
-    }
+    const HWND holder = helpHolder(window);
+    if (holder == nullptr) return;
+    auto* help = new BalloonHelp(window, table, bitmapId, preDelayMs, postDelayMs);
+    if (!SetPropW(holder, kHelpProperty, help)) delete help;
 }
 
 void HideHelp() {
-    std::unique_ptr<BalloonWindow> balloon = std::move(hover.balloon);
-    if (balloon != nullptr) balloon->Hide();
+    if (BalloonHelp* help = installedHelp()) help->hideBalloon();
 }
 
-void CALLBACK HelpHoverTick(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK HelpHoverTick(HWND window, UINT, UINT_PTR, DWORD) {
     // No exception may unwind through the system's timer dispatch.
     try {
-        hoverTick();
+        BalloonHelp* help = window != nullptr ? helpOn(helpHolder(window)) : installedHelp();
+        if (help != nullptr) help->tick();
     } catch (...) {
     }
 }
@@ -427,5 +466,6 @@ bool IsBusyForHelp(HWND control) {
 }
 
 BalloonWindow* CurrentHelpBalloon() {
-    return hover.balloon.get();
+    const BalloonHelp* help = installedHelp();
+    return help != nullptr ? help->balloon() : nullptr;
 }

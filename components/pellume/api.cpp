@@ -8,6 +8,7 @@
 
 #include "components/pellume/plot.h"
 #include "display/plot_interface.h"
+#include "platform/component_abi.h"
 
 namespace {
 

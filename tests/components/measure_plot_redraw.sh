@@ -14,6 +14,7 @@ if [ ! -f "$dir/CMakeCache.txt" ]; then
 fi
 cmake --build "$dir" -j "$(nproc)" --target plot_redraw_measure pellume
 
+# shellcheck source-path=SCRIPTDIR source=../../scripts/wine.sh
 . "$top/scripts/wine.sh"
 qv_wine_env "$dir"
 trap qv_stop EXIT

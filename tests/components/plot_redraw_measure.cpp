@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "display/plot_interface.h"
+#include "platform/component_abi.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 set -uo pipefail
 bin=$1
 case=$2
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
 
 # Channel colours of the simulated board (COLORREF 0x00BBGGRR).
@@ -55,6 +56,7 @@ colour_at() {
 # keep_shot <name>: a picture of the main plot kept for a failure message.
 keep_shot() {
   local shot="${TMPDIR:-/tmp}/quorvel-e2e-$case-$1.bmp"
+  # shellcheck disable=SC1003  # tr reads '\\' as one backslash
   probe shot $MAIN_PLOT "$(printf 'Z:%s' "$shot" | tr / '\\')" && echo "$shot"
 }
 
@@ -70,7 +72,7 @@ main_plot() {
   read -r left top right bottom <<<"$(probe rect $MAIN_PLOT)"
   [ -n "${bottom:-}" ] || fail "no rectangle for the main plot"
 }
-at() { xdotool mousemove $((left + ($right - left) * $1 / 100)) $((top + ($bottom - top) * $2 / 100)); sleep 0.2; }
+at() { xdotool mousemove $((left + (right - left) * $1 / 100)) $((top + (bottom - top) * $2 / 100)); sleep 0.2; }
 park() { xdotool mousemove $((left + 8)) $((top + 8)); sleep 0.5; }
 shot() { park; probe shot $MAIN_PLOT "$1" || fail "no shot of the main plot"; }
 
@@ -84,6 +86,7 @@ centre_of() {
 
 # off_window: a point of the screen beside the main window, as "x y".
 off_window() {
+  # shellcheck disable=SC2034  # all set by the eval, kept local
   local X Y WIDTH HEIGHT SCREEN WINDOW
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   local x=$((X + WIDTH + 40))
@@ -126,21 +129,21 @@ Cosine summ 7term, 7bin'
     got=$(probe selection "$id")
     [ "$got" = "$want_selection" ] || fail "selection of $id: got $got, want $want_selection"
   done
-  [ -f Quorvel.cfg ] && grep -q '^SizeArray' Quorvel.cfg || fail "the built-in configuration was not written"
+  { [ -f Quorvel.cfg ] && grep -q '^SizeArray' Quorvel.cfg; } || fail "the built-in configuration was not written"
 
   # Auto Scale is checked from the saved state but not offered in a decibel view.
-  all="$START $FILE $RECORD $SIZE $VIEW $AUTO_SCALE"
+  all=("$START" "$FILE" "$RECORD" "$SIZE" "$VIEW" "$AUTO_SCALE")
   expect_states idle \
-    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" "${all[@]}"
   press "$wid" F2
   expect_states running \
-    "$START enabled checked; $FILE enabled unchecked; $RECORD enabled unchecked; $SIZE disabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+    "$START enabled checked; $FILE enabled unchecked; $RECORD enabled unchecked; $SIZE disabled; $VIEW enabled; $AUTO_SCALE disabled checked" "${all[@]}"
   press "$wid" F2
   expect_states "stopped again" \
-    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" $all
+    "$START enabled unchecked; $FILE enabled unchecked; $RECORD disabled unchecked; $SIZE enabled; $VIEW enabled; $AUTO_SCALE disabled checked" "${all[@]}"
 
   # Choices closed in the lists are read back and saved at the end.
-  probe select $AVG 9 && probe select $WINDOW 13 || fail "the lists cannot be driven"
+  { probe select $AVG 9 && probe select $WINDOW 13; } || fail "the lists cannot be driven"
   exit_bench
   saved_state 2 2 1 9 13 > saved.want
   cmp -s Quorvel.sav saved.want || fail "Quorvel.sav: got $(od -c Quorvel.sav | head -5), want $(od -c saved.want | head -5)"
@@ -167,6 +170,7 @@ running)
   # The amplitude in volts at the input: 9 V on channel 1, and 2 V on
   # channel 2 once its gain is taken out again.
   for pair in "1 9" "2 2"; do
+    # shellcheck disable=SC2086  # the channel and the volts, as two words
     set -- $pair
     got=$(channel_line "$1" 'Ampl0 = .* V$')
     awk -v line="$got" -v want="$2" 'BEGIN { split(line, f, "="); v = f[2] + 0; exit !(v > want - 0.02 && v < want + 0.02) }' ||
@@ -311,7 +315,8 @@ largest-window)
   expect_states "running without windows" "$running_states" $START $RECORD $SIZE
   sleep 2
   kill -0 "$pid" 2>/dev/null || fail "the program ended after the memory message"
-  [ -z "$(xdotool search --name "$title_pattern" 2>/dev/null | grep -vx "$wid")" ] ||
+  others=$(xdotool search --name "$title_pattern" 2>/dev/null | grep -vx "$wid")
+  [ -z "$others" ] ||
     fail "another window or message box appeared while running without windows"
   press "$wid" F2
   expect_states stopped "$idle_states" $START $RECORD $SIZE
@@ -412,7 +417,7 @@ click-zoom)
   peaks
   green_full=$green_peak red_full=$red_peak
   apart=$((red_full - green_full))
-  [ "$green_full" -gt 0 ] && [ "$apart" -gt 50 ] ||
+  { [ "$green_full" -gt 0 ] && [ "$apart" -gt 50 ]; } ||
     fail "full range: green peak at x $green_full, red at x $red_full; want both, apart by more than 50 (shot: $(keep_shot full))"
   # Low in the plot, so that the read-out box opens above the pointer, away
   # from the peaks.
@@ -445,6 +450,7 @@ drag-outside)
     at 30 30
     xdotool mousedown 1; sleep 0.2
     for step in 35 40 45 50 55 60; do at "$step" "$step"; done
+    # shellcheck disable=SC2086  # "x y", as two words
     xdotool mousemove $away; sleep 0.2
     xdotool mouseup 1; sleep 0.3
     xdotool click 1; sleep 0.3
@@ -464,22 +470,23 @@ cursor-leaves)
   start_bench
   CURSOR=0x80FF80
   main_plot
-  cursor_shown() { colour_at $CURSOR; [ "$pixels" -gt 0 ]; }
-  cursor_gone() { colour_at $CURSOR; [ "$pixels" = 0 ]; }
+  cursor_shown() { colour_at "$CURSOR"; [ "$pixels" -gt 0 ]; }
+  cursor_gone() { colour_at "$CURSOR"; [ "$pixels" = 0 ]; }
   for phase in idle running; do
     if [ "$phase" = running ]; then
       press "$wid" F2
       wait_list 10 '^Avg' || fail "no results while running: got '$list'"
     fi
     for away in "top-plot $(centre_of $TOP_PLOT)" "list $(centre_of $INFO)" "off-window $(off_window)"; do
+      # shellcheck disable=SC2086  # where, x and y, as three words
       set -- $away
       at 50 50
       at 52 52
-      wait_until 5 cursor_shown || fail "$phase: no cross-hair with the pointer in the plot (shot: $(keep_shot $phase-inside))"
+      wait_until 5 cursor_shown || fail "$phase: no cross-hair with the pointer in the plot (shot: $(keep_shot "$phase-inside"))"
       xdotool mousemove "$2" "$3"
       sleep 0.5
       wait_until 5 cursor_gone ||
-        fail "$phase: the cross-hair stayed ($pixels pixels) after the pointer went to the $1 (shot: $(keep_shot $phase-$1))"
+        fail "$phase: the cross-hair stayed ($pixels pixels) after the pointer went to the $1 (shot: $(keep_shot "$phase-$1"))"
     done
   done
   exit_bench

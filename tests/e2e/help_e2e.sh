@@ -9,6 +9,7 @@
 set -uo pipefail
 bin=$1
 case=$2
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
 
 start_help='Запустить или остановить сбор и отображение данных,команда доступна с помощью клавиши F2.'
@@ -50,9 +51,9 @@ expect_start_balloon() {
   local left top right bottom text
   read -r left top right bottom text <<<"$shown"
   [ "$text" = "$start_help" ] || fail "balloon text: got '$text', want '$start_help'"
-  [ $((left - px)) -ge -2 ] && [ $((left - px)) -le 2 ] && [ $((bottom - py)) -ge -2 ] && [ $((bottom - py)) -le 2 ] ||
+  { [ $((left - px)) -ge -2 ] && [ $((left - px)) -le 2 ] && [ $((bottom - py)) -ge -2 ] && [ $((bottom - py)) -le 2 ]; } ||
     fail "balloon at $left,$top..$right,$bottom, pointer at $px,$py: its bottom left corner should be at the pointer"
-  [ "$right" -gt "$left" ] && [ "$bottom" -gt "$top" ] || fail "empty balloon: $shown"
+  { [ "$right" -gt "$left" ] && [ "$bottom" -gt "$top" ]; } || fail "empty balloon: $shown"
 }
 
 exit_bench() {
@@ -104,7 +105,7 @@ keeps-focus)
   press "$wid" Tab
   press "$wid" Tab
   before=$(focus)
-  [ "${before%%|*}" = "$title" ] && [ "${before#*|}" != none ] || fail "before the balloon: focus '$before'"
+  { [ "${before%%|*}" = "$title" ] && [ "${before#*|}" != none ]; } || fail "before the balloon: focus '$before'"
   point_at $START
   expect_start_balloon
   sleep 0.5

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared helpers of the end-to-end tests of the real program under Wine and
 # Xvfb; sourced by the test scripts after they set bin (the folder of
 # Quorvel.exe and the test helpers) and case (the case's name).
@@ -9,10 +10,13 @@
 WINE=${WINE:-/usr/lib/wine/wine64}
 # The registry view where register.cmd enters the components, and where the
 # program looks for them: /reg:32 in the 32-bit build, /reg:64 in the 64-bit one.
+# shellcheck disable=SC2034,SC2154  # bin is the sourcing script's, which uses reg_view
 reg_view=$(grep -o '/reg:[0-9]*' "$bin/register.cmd" 2>/dev/null | head -1)
+# shellcheck disable=SC2034  # used by the sourcing scripts
 title='  Quorvel v3.1 [ May 18 2008 ]'
 title_pattern='^  Quorvel v3\.1 \[ May 18 2008 \]$'
 
+# shellcheck disable=SC2154  # case comes from the sourcing script
 fail() { echo "FAIL [$case]: $*" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/quorvel-e2e-$case.XXXXXX")
@@ -76,7 +80,9 @@ wait_until() {
 }
 
 # Control ids of the main dialog.
+# shellcheck disable=SC2034  # used by the sourcing scripts
 START=1002 FILE=1003 RECORD=1004 MAIN_PLOT=1005 TOP_PLOT=1006 SIZE=1009 VIEW=1010 AVG=1011 WINDOW=1012
+# shellcheck disable=SC2034  # used by the sourcing scripts
 AUTO_SCALE=1013 INFO=1014
 
 # The dialog's controls read through dialog_probe.exe. Each call is bounded:
@@ -91,6 +97,7 @@ states() { probe state "$@" | paste -sd ';' | sed 's/;/; /g'; }
 expect_states() {
   local what=$1 want=$2
   shift 2
+  # shellcheck disable=SC2317  # called through wait_until
   states_are() { got=$(states "$@"); [ "$got" = "$want" ]; }
   wait_until 10 states_are "$@" || fail "$what: got '$got', want '$want'"
 }
@@ -101,7 +108,8 @@ start_bench() {
   start_program
   wid=$(find_window "$title_pattern") || true
   [ -n "$wid" ] || fail "the main window did not appear (wine log: $(tail -3 "$work/wine.log"))"
-  has_sizes() { [ -n "$(probe combo $SIZE)" ]; }
+  # shellcheck disable=SC2317  # called through wait_until
+  has_sizes() { [ -n "$(probe combo "$SIZE")" ]; }
   wait_until 10 has_sizes || fail "the dialog's controls were not filled"
 }
 

@@ -15,6 +15,7 @@ set -uo pipefail
 bin=$1
 case=$2
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$here/lib.sh"
 
 # The simulated board's defaults: two channels, 100 kHz over both.
@@ -116,7 +117,7 @@ expect_whole_rows() {
   local size rows
   size=$(size_of "$1")
   rows=$(((size - HEADER_BYTES) / ROW_BYTES))
-  [ "$size" -gt "$HEADER_BYTES" ] && [ "$size" -eq $((HEADER_BYTES + rows * ROW_BYTES)) ] ||
+  { [ "$size" -gt "$HEADER_BYTES" ] && [ "$size" -eq $((HEADER_BYTES + rows * ROW_BYTES)) ]; } ||
     fail "$1: got $size bytes, want $HEADER_BYTES + k x $ROW_BYTES with k >= 1 ($(((size - HEADER_BYTES) % ROW_BYTES)) bytes of a row left over)"
 }
 

@@ -5,6 +5,7 @@
 set -uo pipefail
 bin=$1
 case=$2
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
 
 # expect_startup_failure <text>: a message box captioned Quorvel shows the
@@ -51,7 +52,7 @@ normal|close-box)
   # Wine are allowed.
   want_x=$(( WIDTH < sw ? (sw - WIDTH) / 2 : 0 )); want_y=$(( HEIGHT < sh ? (sh - HEIGHT) / 2 : 0 ))
   dx=$(( X - want_x )); dy=$(( Y - want_y ))
-  [ "${dx#-}" -le 16 ] && [ "${dy#-}" -le 24 ] || \
+  { [ "${dx#-}" -le 16 ] && [ "${dy#-}" -le 24 ]; } ||
     fail "window not centred: ${WIDTH}x${HEIGHT} at $X,$Y on ${sw}x${sh}, want $want_x,$want_y"
   [ -f Quorvel.cfg ] || fail "Quorvel.cfg was not created"
   if [ "$case" = normal ]; then
@@ -70,7 +71,7 @@ no-driver)        # error A
   expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - NoSuchBoard.dll.' ;;
 no-plot)          # error B
   restore_registry=1
-  "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f $reg_view </dev/null >/dev/null 2>&1
+  "$WINE" reg delete 'HKLM\SOFTWARE\Tarnwell\Base library\1.0\PellumE' /f ${reg_view:+"$reg_view"} </dev/null >/dev/null 2>&1
   expect_startup_failure $'Ошибка... \n Нет нужной библиотеки - PellumE.dll.' ;;
 base-zero)        # error C
   printf 'Device = QX420A\r\nBase = 0\r\n' > Quorvel.cfg
