@@ -33,7 +33,7 @@ int32_t nextPowerOfTwo(int64_t v) {
 int32_t blockLengthFor(int32_t displayTimeMs, double channelRate, int32_t windowLength) {
     const double samples = displayTimeMs * channelRate * 0.001 + 0.5;
     int64_t d;
-    if (!(samples >= kMinBlockLength)) d = kMinBlockLength;     // also not-a-number
+    if (!(samples >= kMinBlockLength)) d = kMinBlockLength;  // also not-a-number
     else if (samples > windowLength) d = windowLength;
     else d = static_cast<int64_t>(samples);
     return int32_t(1) << std::min(nextPowerOfTwo(d), 30);
@@ -45,8 +45,7 @@ int32_t maxPendingBlocksFor(int32_t maxUsedMemory, int32_t blockLength, int32_t 
     return static_cast<int32_t>(std::clamp<int64_t>(blocks, kMinPendingBlocks, INT32_MAX));
 }
 
-bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, int32_t stride,
-                   double scale) {
+bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, int32_t stride, double scale) {
     if (!first || count <= 0 || !record.hasBuffers() || !record.sampleStore) return false;
     if (stride < 1) stride = 1;
     const int32_t length = record.sampleCount;
@@ -60,8 +59,7 @@ bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, i
         destination = record.samples + length;
         record.samples += taken;
     } else {
-        std::memmove(record.sampleStore, record.samples + taken,
-                     static_cast<size_t>(length - taken) * sizeof(double));
+        std::memmove(record.sampleStore, record.samples + taken, static_cast<size_t>(length - taken) * sizeof(double));
         record.samples = record.sampleStore;
         destination = record.sampleStore + (length - taken);
     }

@@ -23,8 +23,7 @@ int32_t nextPowerOfTwo(int64_t v);
 // its latest sampleCount samples, oldest first. A block longer than the
 // window contributes its last sampleCount samples. False, with nothing
 // changed, for a null pointer, a count <= 0 or a record without buffers.
-bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, int32_t stride,
-                   double scale);
+bool appendSamples(ChannelRecord& record, const int16_t* first, int32_t count, int32_t stride, double scale);
 
 // B for N and the per-channel rate: displayTime ms of samples, rounded,
 // raised to a power of two. Fewer than 256 samples count as 256 (so a window

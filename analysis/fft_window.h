@@ -9,7 +9,7 @@
 // 1; no window is rescaled, the normalisation values carry the scale.
 #include <cstdint>
 
-inline constexpr int32_t kFftWindowCount = 14;          // ids 0..13
+inline constexpr int32_t kFftWindowCount = 14;  // ids 0..13
 inline constexpr int32_t kMaxFftWindowTerms = 11;
 
 // The FFT needs at least 32 points; the window lengths offered stop at 2^30.
@@ -61,12 +61,12 @@ public:
     // Releases both buffers; length becomes 0.
     void release();
 
-    double* workBuffer = nullptr;   // length doubles: FFT input and output
-    double* windowBuffer = nullptr; // length doubles: w[0..length-1]
-    double gainFactor = 0.0;        // sqrt(length / sum w^2); 1 when that sum is 0
-    double coherentSum = 0.0;       // sum w
-    double enbw = 1.0;              // bins: length * sum w^2 / (sum w)^2; 1 when sum w is 0
-    uint32_t length = 0;            // power of two >= kMinFftLength; 0 when no buffers are held
-    int32_t windowId = 0;           // window held in windowBuffer
-    double ditherAmplitude = 0.0;   // volts per dither step added while windowing; 0 = no dither
+    double* workBuffer = nullptr;    // length doubles: FFT input and output
+    double* windowBuffer = nullptr;  // length doubles: w[0..length-1]
+    double gainFactor = 0.0;         // sqrt(length / sum w^2); 1 when that sum is 0
+    double coherentSum = 0.0;        // sum w
+    double enbw = 1.0;               // bins: length * sum w^2 / (sum w)^2; 1 when sum w is 0
+    uint32_t length = 0;             // power of two >= kMinFftLength; 0 when no buffers are held
+    int32_t windowId = 0;            // window held in windowBuffer
+    double ditherAmplitude = 0.0;    // volts per dither step added while windowing; 0 = no dither
 };

@@ -14,9 +14,7 @@ struct Complex {
     double re, im;
 };
 
-inline Complex mul(Complex a, Complex b) {
-    return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
-}
+inline Complex mul(Complex a, Complex b) { return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re}; }
 
 inline void butterfly(Complex* a, Complex* b, Complex w) {
     Complex t = mul(w, *b);
@@ -133,8 +131,7 @@ bool avxUsable() {
 #endif
 }
 
-fft_detail::FftKernel selectedKernel =
-    avxUsable() ? fft_detail::FftKernel::Avx : fft_detail::FftKernel::Portable;
+fft_detail::FftKernel selectedKernel = avxUsable() ? fft_detail::FftKernel::Avx : fft_detail::FftKernel::Portable;
 
 }  // namespace
 
@@ -152,8 +149,7 @@ FftKernel selectFftKernel(FftKernel kernel) {
 
 void complexFft(double* points, uint32_t m, int inverse, const double* table) {
 #if QUORVEL_FFT_HAVE_AVX
-    if (!table && selectedKernel == fft_detail::FftKernel::Avx && fft_detail::avxComplexFft(points, m, inverse))
-        return;
+    if (!table && selectedKernel == fft_detail::FftKernel::Avx && fft_detail::avxComplexFft(points, m, inverse)) return;
 #endif
     portableComplexFft(points, m, inverse, table);
 }

@@ -77,13 +77,23 @@ inline V quarterTurnMask(double sign) {
 // 17th and 16th power; the first term left out is below 1e-18 there, so the
 // results are as close as the rounding of the products allows.
 inline void sinCos4(V a, V& sn, V& cs) {
-    static const double sinTerms[9] = {1.0, -0.16666666666666666, 0.008333333333333333,
-                                       -0.0001984126984126984, 2.7557319223985893e-06,
-                                       -2.505210838544172e-08, 1.6059043836821613e-10,
-                                       -7.647163731819816e-13, 2.8114572543455206e-15};
-    static const double cosTerms[9] = {1.0, -0.5, 0.041666666666666664, -0.001388888888888889,
-                                       2.48015873015873e-05, -2.755731922398589e-07,
-                                       2.08767569878681e-09, -1.1470745597729725e-11,
+    static const double sinTerms[9] = {1.0,
+                                       -0.16666666666666666,
+                                       0.008333333333333333,
+                                       -0.0001984126984126984,
+                                       2.7557319223985893e-06,
+                                       -2.505210838544172e-08,
+                                       1.6059043836821613e-10,
+                                       -7.647163731819816e-13,
+                                       2.8114572543455206e-15};
+    static const double cosTerms[9] = {1.0,
+                                       -0.5,
+                                       0.041666666666666664,
+                                       -0.001388888888888889,
+                                       2.48015873015873e-05,
+                                       -2.755731922398589e-07,
+                                       2.08767569878681e-09,
+                                       -1.1470745597729725e-11,
                                        4.779477332387385e-14};
     const V a2 = _mm256_mul_pd(a, a);
     V ps = _mm256_set1_pd(sinTerms[8]), pc = _mm256_set1_pd(cosTerms[8]);
@@ -113,9 +123,9 @@ inline uint32_t reverse4(uint32_t v) {
 
 // The constants of the first four stages for one direction.
 struct FirstStages {
-    V quarterMask;                 // negates the slot that w = -+i makes negative
-    Twiddle eighth1, eighth3;      // e^(-+i pi/4), e^(-+i 3 pi/4); j = 0 and 2 need no product
-    Twiddle sixteenth[8];          // e^(-+i pi j/8), j = 0..7
+    V quarterMask;             // negates the slot that w = -+i makes negative
+    Twiddle eighth1, eighth3;  // e^(-+i pi/4), e^(-+i 3 pi/4); j = 0 and 2 need no product
+    Twiddle sixteenth[8];      // e^(-+i pi j/8), j = 0..7
 };
 
 FirstStages makeFirstStages(double sign) {
@@ -318,10 +328,10 @@ void formRuns(const RunRequest* requests, uint32_t count) {
                     if (r + 2 * h + half >= count) break;
                     TwiddlePair& t = q[2 * h + half]->out[j / 2];
                     // The lane selector must be a constant: 0x20 low halves, 0x31 high.
-                    _mm256_store_pd(t.wr, half ? _mm256_permute2f128_pd(wr[h], nr, 0x31)
-                                               : _mm256_permute2f128_pd(wr[h], nr, 0x20));
-                    _mm256_store_pd(t.wi, half ? _mm256_permute2f128_pd(wi[h], ni, 0x31)
-                                               : _mm256_permute2f128_pd(wi[h], ni, 0x20));
+                    _mm256_store_pd(
+                        t.wr, half ? _mm256_permute2f128_pd(wr[h], nr, 0x31) : _mm256_permute2f128_pd(wr[h], nr, 0x20));
+                    _mm256_store_pd(
+                        t.wi, half ? _mm256_permute2f128_pd(wi[h], ni, 0x31) : _mm256_permute2f128_pd(wi[h], ni, 0x20));
                 }
                 wr[h] = _mm256_sub_pd(_mm256_mul_pd(nr, c[h]), _mm256_mul_pd(ni, s[h]));
                 wi[h] = _mm256_add_pd(_mm256_mul_pd(nr, s[h]), _mm256_mul_pd(ni, c[h]));
@@ -330,16 +340,13 @@ void formRuns(const RunRequest* requests, uint32_t count) {
     }
 }
 
-inline void twiddled(V& a, V& b, const TwiddlePair& w) {
-    butterfly(a, b, _mm256_load_pd(w.wr), _mm256_load_pd(w.wi));
-}
+inline void twiddled(V& a, V& b, const TwiddlePair& w) { butterfly(a, b, _mm256_load_pd(w.wr), _mm256_load_pd(w.wi)); }
 
 // The butterfly whose twiddle is -+i times w: t = w*b is turned by a swap and
 // one sign change. Turning by -+i is exact, so this is bit for bit the
 // butterfly with the turned twiddle.
 inline void twiddledQuarter(V& a, V& b, const TwiddlePair& w, V quarterMask) {
-    const V t = _mm256_xor_pd(_mm256_permute_pd(cmul(b, _mm256_load_pd(w.wr), _mm256_load_pd(w.wi)), 0x5),
-                              quarterMask);
+    const V t = _mm256_xor_pd(_mm256_permute_pd(cmul(b, _mm256_load_pd(w.wr), _mm256_load_pd(w.wi)), 0x5), quarterMask);
     b = _mm256_sub_pd(a, t);
     a = _mm256_add_pd(a, t);
 }
@@ -372,10 +379,8 @@ struct GroupStages {
         constexpr int half = 1 << T;
         if constexpr ((Kx & half) == 0) {
             constexpr int r = Kx & (half - 1);
-            if constexpr (T == 0 || r < half / 2)
-                twiddled(v[Kx], v[Kx + half], tw.family[familyOf(T, r)][j]);
-            else
-                twiddledQuarter(v[Kx], v[Kx + half], tw.family[familyOf(T, r - half / 2)][j], tw.quarterMask);
+            if constexpr (T == 0 || r < half / 2) twiddled(v[Kx], v[Kx + half], tw.family[familyOf(T, r)][j]);
+            else twiddledQuarter(v[Kx], v[Kx + half], tw.family[familyOf(T, r - half / 2)][j], tw.quarterMask);
         }
     }
 
@@ -415,7 +420,7 @@ constexpr int kMaxFusedStages = 3;
 template <int S>
 void fusedStages(double* x, uint32_t m, uint32_t L, double sign) {
     static_assert(S >= 1 && S <= kMaxFusedStages);
-    constexpr uint32_t K = 1u << S;              // segments per group
+    constexpr uint32_t K = 1u << S;  // segments per group
     constexpr int kFamilies = 1 << (S - 1);
     const uint32_t chunk = L < kChunk ? L : kChunk;
     TwiddlePair buffer[kFamilies][kChunk / 2];

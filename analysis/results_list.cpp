@@ -29,8 +29,7 @@ void addFormattedLine(ResultsLines& lines, const char* format, ...) {
 }
 
 void addChannelLines(const ChannelRecord& channel, ViewMode viewMode, ResultsLines& sink) {
-    addFormattedLine(sink, "---- Channel \xB9%2d, Gain = %2d --------", channel.channelNumber + 1,
-                     channel.gain & 0xFF);
+    addFormattedLine(sink, "---- Channel \xB9%2d, Gain = %2d --------", channel.channelNumber + 1, channel.gain & 0xFF);
     addFormattedLine(sink, "Min   = %7.3f V", channel.min);
     addFormattedLine(sink, "Max   = %7.3f V", channel.max);
     if (viewMode != ViewMode::Scope) {

@@ -21,7 +21,7 @@ constexpr int32_t kFirstToneBin = 6;
 constexpr int32_t kSpurHalfWidth = 3;
 // Bins between the fundamental group and the start of the spur search.
 constexpr int32_t kSpurGap = 4;
-constexpr uint32_t kLevelLineColour = 0x000000FF;   // red
+constexpr uint32_t kLevelLineColour = 0x000000FF;  // red
 // Full-scale sine of a 16-bit converter over its quantization noise, dB.
 constexpr double kLevelLineFloorDb = 98.08;
 
@@ -45,8 +45,8 @@ inline double ditherSteps(uint32_t state) {
 // The dither generator's state `steps` values on: the affine map
 // x -> A x + C applied `steps` times, by squaring.
 uint32_t advanceDither(uint32_t state, uint64_t steps) {
-    uint32_t a = kLcgA, c = kLcgC;          // the map applied 2^k times
-    uint32_t totalA = 1, totalC = 0;        // the map applied so far
+    uint32_t a = kLcgA, c = kLcgC;    // the map applied 2^k times
+    uint32_t totalA = 1, totalC = 0;  // the map applied so far
     for (; steps; steps >>= 1) {
         if (steps & 1) {
             totalC = a * totalC + c;
@@ -115,8 +115,7 @@ struct SpectrumSums {
 // p[k] = fresh * |y_k|^2, plus keep * p[k] when Averaged, for k < bins, where
 // y_k = (y[2k], y[2k+1]); two bins at a time with two partial sums.
 template <bool Averaged>
-SpectrumSums updateSpectrum(const double* y, double* p, uint32_t bins, double fresh, double keep,
-                            double peakFloor) {
+SpectrumSums updateSpectrum(const double* y, double* p, uint32_t bins, double fresh, double keep, double peakFloor) {
     double top = peakFloor;
     double sum0 = 0.0, sum1 = 0.0;
     uint32_t k = 0;
@@ -236,8 +235,7 @@ void updateBlockStatistics(ChannelRecord& channel, int averageCount) {
 
 // ---- Tone analysis ------------------------------------------------------------
 
-double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_t halfWidth,
-                   double* refined) {
+double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_t halfWidth, double* refined) {
     if (refined) *refined = centre;
     if (!power || binCount <= 0) return 0.0;
     const int64_t lo = std::max<int64_t>(int64_t{centre} - halfWidth, 0);
@@ -254,9 +252,8 @@ double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_
     return sum;
 }
 
-bool analyseTone(const double* power, int32_t binCount, int32_t harmonicCount,
-                 ToneResults* results, int32_t windowBins, int32_t* harmonicBins,
-                 int32_t* fundamentalBin, double* refinedBin) {
+bool analyseTone(const double* power, int32_t binCount, int32_t harmonicCount, ToneResults* results, int32_t windowBins,
+                 int32_t* harmonicBins, int32_t* fundamentalBin, double* refinedBin) {
     if (results) *results = ToneResults{0.0, 0.0, 0.0, 0.0, 0.0};
     if (fundamentalBin) *fundamentalBin = 0;
     if (!power || !results || binCount <= 0) return false;
@@ -355,8 +352,7 @@ bool SignalAnalyser::prepare(int32_t windowLength, int32_t windowId) {
     return sized;
 }
 
-void SignalAnalyser::updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown,
-                                         int channelCount) {
+void SignalAnalyser::updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown, int channelCount) {
     if (!channels) return;
     const int count = channelCount > kChannelRecordCount ? kChannelRecordCount : channelCount;
     bool any = false;
@@ -395,8 +391,7 @@ void SignalAnalyser::prepareTransformInput(const double* samples, int count, dou
     if (n < length) std::memset(y + n, 0, static_cast<size_t>(length - n) * sizeof(double));
 }
 
-double SignalAnalyser::accumulatePowerSpectrum(int averageCount, double* spectrum, int binCount,
-                                               double* peak) {
+double SignalAnalyser::accumulatePowerSpectrum(int averageCount, double* spectrum, int binCount, double* peak) {
     if (!spectrum) return 0.0;
     FftWindow& window = fftWindow;
     if (!window.workBuffer || !window.windowBuffer || window.length == 0) return 0.0;
@@ -412,18 +407,16 @@ double SignalAnalyser::accumulatePowerSpectrum(int averageCount, double* spectru
 
     // With a count above 1 an exponential average: the new spectrum weighs
     // 1/averageCount. The peak search starts from the smallest normal double.
-    const SpectrumSums sums =
-        averageCount <= 1
-            ? updateSpectrum<false>(y, p, bins, scale, 0.0, kSmallestNormal)
-            : updateSpectrum<true>(y, p, bins, scale / averageCount, 1.0 - 1.0 / averageCount, kSmallestNormal);
+    const SpectrumSums sums = averageCount <= 1 ? updateSpectrum<false>(y, p, bins, scale, 0.0, kSmallestNormal)
+                                                : updateSpectrum<true>(y, p, bins, scale / averageCount,
+                                                                       1.0 - 1.0 / averageCount, kSmallestNormal);
     if (peak) *peak = sums.peak;
     return std::sqrt(sums.sum);
 }
 
 double SignalAnalyser::analyseChannel(ChannelRecord& channel, double* ampl0) {
     FftWindow& window = fftWindow;
-    if (!channel.hasBuffers() || !window.workBuffer || !window.windowBuffer || window.length == 0)
-        return channel.total;
+    if (!channel.hasBuffers() || !window.workBuffer || !window.windowBuffer || window.length == 0) return channel.total;
     // A channel window and a transform of different lengths meet on the
     // shorter one.
     const uint32_t length = window.length;
@@ -431,8 +424,7 @@ double SignalAnalyser::analyseChannel(ChannelRecord& channel, double* ampl0) {
     prepareTransformInput(channel.samples, static_cast<int>(count), channel.dcLevel);
     if (!window.transform(0)) return channel.total;
     const int bins = static_cast<int>(std::min<uint32_t>(channel.sampleCount / 2, length / 2));
-    channel.total = accumulatePowerSpectrum(spectrumAverageCount, channel.powerSpectrum, bins,
-                                            &channel.powerPeak);
+    channel.total = accumulatePowerSpectrum(spectrumAverageCount, channel.powerSpectrum, bins, &channel.powerPeak);
     if (ampl0) *ampl0 = std::sqrt(2.0 * window.enbw * channel.powerPeak);
     return channel.total;
 }
@@ -515,8 +507,8 @@ void SignalAnalyser::analyseSpectrumChannel(ChannelRecord& channel, int index, c
     double refinedBin = 0.0;
     ToneResults results = {0.0, 0.0, 0.0, 0.0, 0.0};
     const int32_t bins = static_cast<int32_t>(std::min<uint32_t>(channel.sampleCount / 2, length / 2));
-    analyseTone(channel.powerSpectrum, bins, kHarmonicCount, &results, windowBins, harmonicBins,
-                &fundamentalBin, &refinedBin);
+    analyseTone(channel.powerSpectrum, bins, kHarmonicCount, &results, windowBins, harmonicBins, &fundamentalBin,
+                &refinedBin);
     channel.freq = binWidth * refinedBin;
     channel.sinad = results.sinad;
     channel.enb = results.enb;

@@ -16,7 +16,7 @@
 #include "analysis/view_mode.h"
 
 inline constexpr int kChannelRecordCount = 32;
-inline constexpr int kHarmonicCount = 9;                // orders 2..10
+inline constexpr int kHarmonicCount = 9;  // orders 2..10
 
 // Dither added while windowing: (r - 16383) steps of this many volts, r
 // uniform in 0..32767, i.e. within +-1/4 of one 16-bit count of a 1 V full
@@ -44,26 +44,26 @@ struct ChannelRecord {
     // Sets the fourteen measured values from max to thd to 0.
     void clearMeasurements();
 
-    int32_t channelNumber = 0;      // hardware channel number, 0-based
-    int32_t gain = 1;               // channel gain
-    double max = 0.0;               // averaged block maximum, V
-    double min = 0.0;               // averaged block minimum, V
-    double avg = 0.0;               // averaged block mean, V
-    double rms = 0.0;               // averaged block standard deviation (AC RMS), V
-    double ueff = 0.0;              // averaged block root mean square (DC included), V
-    double total = 0.0;             // sqrt of the sum of the averaged power spectrum, V
-    double freq = 0.0;              // fundamental, Hz
-    double ampl0 = 0.0;             // peak amplitude of the fundamental, V
-    double dcLevel = 0.0;           // plain mean of the latest window, V
-    double sinad = 0.0;             // dB
-    double enb = 0.0;               // effective number of bits
-    double sfdr = 0.0;              // dB
-    double snr = 0.0;               // dB
-    double thd = 0.0;               // dB, negative when the harmonics are weaker
-    int32_t sampleCount = 0;        // N: samples in `samples`; 0 when no buffers are held
-    double* samples = nullptr;      // N samples, V, oldest first; inside sampleStore
-    double* powerSpectrum = nullptr;    // N/2 bins, V^2 per bin, averaged
-    double powerPeak = 0.0;         // largest bin of powerSpectrum after the latest update
+    int32_t channelNumber = 0;                      // hardware channel number, 0-based
+    int32_t gain = 1;                               // channel gain
+    double max = 0.0;                               // averaged block maximum, V
+    double min = 0.0;                               // averaged block minimum, V
+    double avg = 0.0;                               // averaged block mean, V
+    double rms = 0.0;                               // averaged block standard deviation (AC RMS), V
+    double ueff = 0.0;                              // averaged block root mean square (DC included), V
+    double total = 0.0;                             // sqrt of the sum of the averaged power spectrum, V
+    double freq = 0.0;                              // fundamental, Hz
+    double ampl0 = 0.0;                             // peak amplitude of the fundamental, V
+    double dcLevel = 0.0;                           // plain mean of the latest window, V
+    double sinad = 0.0;                             // dB
+    double enb = 0.0;                               // effective number of bits
+    double sfdr = 0.0;                              // dB
+    double snr = 0.0;                               // dB
+    double thd = 0.0;                               // dB, negative when the harmonics are weaker
+    int32_t sampleCount = 0;                        // N: samples in `samples`; 0 when no buffers are held
+    double* samples = nullptr;                      // N samples, V, oldest first; inside sampleStore
+    double* powerSpectrum = nullptr;                // N/2 bins, V^2 per bin, averaged
+    double powerPeak = 0.0;                         // largest bin of powerSpectrum after the latest update
     MarkerRecord markers[kMarkersPerChannel] = {};  // 0 level line, 1 fundamental, 2..10 harmonics
 
     // The window is kept in a longer store: new samples are written after the
@@ -76,11 +76,11 @@ struct ChannelRecord {
 };
 
 struct ToneResults {
-    double sinad;   // dB
-    double enb;     // bits
-    double sfdr;    // dB
-    double snr;     // dB
-    double thd;     // dB
+    double sinad;  // dB
+    double enb;    // bits
+    double sfdr;   // dB
+    double snr;    // dB
+    double thd;    // dB
 };
 
 // Folds the statistics of the channel's whole window into its exponential
@@ -93,8 +93,7 @@ void updateBlockStatistics(ChannelRecord& channel, int averageCount);
 // also the refined centre c + (R - L) / (R + L), L and R being the group's
 // bins left and right of c without the two edge bins of the group; c itself
 // when L + R is 0. Null power or binCount <= 0 gives 0 (and refined = c).
-double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_t halfWidth,
-                   double* refined);
+double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_t halfWidth, double* refined);
 
 // Looks for the fundamental tone in power[0..binCount-1] and measures it.
 // windowBins is the window's bin count (taken as 1 when below 1). Results
@@ -104,9 +103,8 @@ double sumBinGroup(const double* power, int32_t binCount, int32_t centre, int32_
 // bin is 0 when none is found; the refined bin is written when one is found.
 // Output pointers other than results may be null. False only for a null
 // power array or results, or binCount <= 0.
-bool analyseTone(const double* power, int32_t binCount, int32_t harmonicCount,
-                 ToneResults* results, int32_t windowBins, int32_t* harmonicBins,
-                 int32_t* fundamentalBin, double* refinedBin);
+bool analyseTone(const double* power, int32_t binCount, int32_t harmonicCount, ToneResults* results, int32_t windowBins,
+                 int32_t* harmonicBins, int32_t* fundamentalBin, double* refinedBin);
 
 // The colour of the harmonic markers: red, green and blue each lowered by
 // 64, to no less than 0.
@@ -137,8 +135,7 @@ public:
 
     // Largest max and smallest min over channels 0..channelCount-1 that are
     // shown; channel 0's when none is.
-    void updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown,
-                             int channelCount);
+    void updateScopeExtremes(const ChannelRecord* channels, const int32_t* channelShown, int channelCount);
 
     // workBuffer[i] = ((x[i] - dcLevel) * w[i] + dither - m) * gainFactor for
     // i < count (count cut to the window length), m being the windowed sum
@@ -177,10 +174,10 @@ public:
     int nextDither();
 
     FftWindow fftWindow;
-    int32_t spectrumAverageCount = 1;   // averaging count of the next spectrum update
-    double scopeMax = 0.0;              // V, for the oscilloscope auto scale
-    double scopeMin = 0.0;              // V
-    uint32_t ditherState = 1;           // never seeded from the clock
+    int32_t spectrumAverageCount = 1;  // averaging count of the next spectrum update
+    double scopeMax = 0.0;             // V, for the oscilloscope auto scale
+    double scopeMin = 0.0;             // V
+    uint32_t ditherState = 1;          // never seeded from the clock
 
 private:
     bool prepareLanes(int lanes);

@@ -63,18 +63,16 @@ BenchController::BenchController(RecordStorage& storage)
 
 BenchController::~BenchController() = default;
 
-StartupError BenchController::fail(StartupServices& services, StartupError error,
-                                   const char* name) {
+StartupError BenchController::fail(StartupServices& services, StartupError error, const char* name) {
     char text[256];
     formatStartupError(text, error, name);
     services.showStartupError(text);
     return error;
 }
 
-IPellumE* BenchController::loadPlot(StartupServices& services, ComponentHandle& handle,
-                                    const char* name) {
-    void* factory = services.LoadComponent(handle, kComponentMaker, kLibraryGroup,
-                                           kComponentVersion, name, kFactoryExportName);
+IPellumE* BenchController::loadPlot(StartupServices& services, ComponentHandle& handle, const char* name) {
+    void* factory =
+        services.LoadComponent(handle, kComponentMaker, kLibraryGroup, kComponentVersion, name, kFactoryExportName);
     return static_cast<IPellumE*>(createComponentInterface(factory, "IPellumE"));
 }
 
@@ -88,9 +86,8 @@ StartupError BenchController::start(StartupServices& services) {
 
     // The driver is loaded only to prove that it is installed.
     ComponentHandle driverHandle;
-    void* factory = services.LoadComponent(driverHandle, kComponentMaker, kDriverGroup,
-                                           kComponentVersion, settings.deviceName,
-                                           kFactoryExportName);
+    void* factory = services.LoadComponent(driverHandle, kComponentMaker, kDriverGroup, kComponentVersion,
+                                           settings.deviceName, kFactoryExportName);
     auto* driver = static_cast<IADCDevice*>(createComponentInterface(factory, "IADCDevice"));
     if (!driver) return fail(services, StartupError::NoComponent, settings.deviceName);
     driver->Release();
@@ -113,9 +110,8 @@ StartupError BenchController::start(StartupServices& services) {
     if (settings.base == 0) return fail(services, StartupError::BadBase);
 
     ComponentHandle utilityHandle;
-    factory = services.LoadComponent(utilityHandle, kComponentMaker, kLibraryGroup,
-                                     kComponentVersion, settings.utilityName,
-                                     kFactoryExportName);
+    factory = services.LoadComponent(utilityHandle, kComponentMaker, kLibraryGroup, kComponentVersion,
+                                     settings.utilityName, kFactoryExportName);
     utility = static_cast<IADCUtility*>(createComponentInterface(factory, "IADCUtility"));
     if (!utility) return fail(services, StartupError::NoComponent, settings.utilityName);
 
@@ -181,8 +177,8 @@ void BenchController::releaseComponents() {
 
 namespace {
 
-constexpr const char* kViewModeTexts[kViewModeCount] = {
-    "  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0", "  Spectre FFT dB"};
+constexpr const char* kViewModeTexts[kViewModeCount] = {"  Oscilloscope", "  Spectre FFT V", "  Spectre FFT dB0",
+                                                        "  Spectre FFT dB"};
 
 // The lists' selections are read as signed 16-bit numbers.
 int32_t selection16(int32_t selection) { return static_cast<int16_t>(selection); }
@@ -553,8 +549,8 @@ void BenchController::passPlotMove(const PlotRect& client, int32_t keys, int32_t
 }
 
 PlotChannels BenchController::plotChannels() const {
-    return {engine.channels(),    engine.activeChannelCount(), engine.channelShown(),
-            engine.channelColours(), engine.windowLength(),    engine.channelRate()};
+    return {engine.channels(),       engine.activeChannelCount(), engine.channelShown(),
+            engine.channelColours(), engine.windowLength(),       engine.channelRate()};
 }
 
 void BenchController::redrawPlots(bool withAnalysis) {

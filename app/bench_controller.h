@@ -10,8 +10,8 @@
 #include "acquisition/engine.h"
 #include "analysis/results_list.h"
 #include "analysis/signal_metrics.h"
-#include "app/component_loader.h"
 #include "app/bench_view.h"
+#include "app/component_loader.h"
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "display/plot_interface.h"
@@ -34,9 +34,8 @@ inline constexpr int kStartupFailedExitCode = -2;
 class StartupServices {
 public:
     // The component loader (see component_loader.h).
-    virtual void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group,
-                                const char* version, const char* name,
-                                const char* exportName) = 0;
+    virtual void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group, const char* version,
+                                const char* name, const char* exportName) = 0;
     // Shows a start-up error (code page 1251 text) and returns when the user
     // has closed it.
     virtual void showStartupError(const char* text) = 0;
@@ -49,12 +48,12 @@ protected:
 // Why start-up stopped.
 enum class StartupError {
     None,
-    NoComponent,        // the driver or the utility gives no interface
-    NoPlotComponent,    // no plot component for the main plot
-    BadBase,            // Base = 0 in the configuration
-    OpenFailed,         // the utility could not open the board
-    NoDevice,           // the utility handed out no device
-    NotSupported,       // the board failed the capability check
+    NoComponent,      // the driver or the utility gives no interface
+    NoPlotComponent,  // no plot component for the main plot
+    BadBase,          // Base = 0 in the configuration
+    OpenFailed,       // the utility could not open the board
+    NoDevice,         // the utility handed out no device
+    NotSupported,     // the board failed the capability check
 };
 
 // How a list's drop-down ended: closed up, or any other notification (a
@@ -193,17 +192,17 @@ public:
 
     // Board component interfaces; null when not loaded.
     IADCUtility* utility = nullptr;
-    IADCDevice* device = nullptr;       // handed out by the utility
+    IADCDevice* device = nullptr;  // handed out by the utility
 
     Settings settings{};
     ViewState viewState{};
-    double voltsPerCount = 0.0;         // board full scale / 32768
+    double voltsPerCount = 0.0;  // board full scale / 32768
 
-    ChannelWorkers workers;             // threads for the per-channel work of a tick
-    SignalAnalyser analysis;            // window record, averaging, scope extremes
-    AcquisitionEngine engine;           // channel set, windows, block flow
-    Recorder recorder;                  // data file, naming, disk texts
-    PlotPainter painter;                // what the plot components are given
+    ChannelWorkers workers;    // threads for the per-channel work of a tick
+    SignalAnalyser analysis;   // window record, averaging, scope extremes
+    AcquisitionEngine engine;  // channel set, windows, block flow
+    Recorder recorder;         // data file, naming, disk texts
+    PlotPainter painter;       // what the plot components are given
 
 protected:
     BenchView* view() const { return view_; }
@@ -225,7 +224,7 @@ private:
     void passPlotMove(const PlotRect& client, int32_t keys, int32_t point);
 
     BenchView* view_ = nullptr;
-    bool plotPointerInside_ = false;    // the component last saw the pointer inside
+    bool plotPointerInside_ = false;              // the component last saw the pointer inside
     std::unique_ptr<ResultsLines> resultsLines_;  // the list's lines of the latest rebuild
     uint32_t lastUpdateTick_ = 0;
     bool inTick_ = false;
@@ -241,7 +240,6 @@ int32_t packPlotPoint(PlotPoint point, const PlotRect& client);
 // of the last tick's redraw (an unsigned 32-bit difference, so the tick
 // count may wrap); otherwise the next tick draws it.
 bool redrawsMoveAt(uint32_t now, uint32_t lastUpdateTick);
-
 
 // The message shown for a start-up error; `name` is the component for
 // NoComponent. Code page 1251, at most 255 bytes.

@@ -21,15 +21,13 @@ bool appendKeyPart(char* out, size_t size, size_t& length, const char* part) {
 
 }  // namespace
 
-bool composeComponentKey(char* out, size_t size, const char* maker, const char* group,
-                         const char* version, const char* name) {
+bool composeComponentKey(char* out, size_t size, const char* maker, const char* group, const char* version,
+                         const char* name) {
     size_t length = 0;
     if (size == 0) return false;
     out[0] = 0;
-    const bool fits = append(out, size, length, "SOFTWARE") &&
-                      appendKeyPart(out, size, length, maker) &&
-                      appendKeyPart(out, size, length, group) &&
-                      appendKeyPart(out, size, length, version) &&
+    const bool fits = append(out, size, length, "SOFTWARE") && appendKeyPart(out, size, length, maker) &&
+                      appendKeyPart(out, size, length, group) && appendKeyPart(out, size, length, version) &&
                       appendKeyPart(out, size, length, name);
     if (!fits) out[0] = 0;
     return fits;
@@ -39,8 +37,7 @@ bool composeLocalLibraryName(char* out, size_t size, const char* directory, cons
     size_t length = 0;
     if (size == 0) return false;
     out[0] = 0;
-    const bool fits = append(out, size, length, directory ? directory : "") &&
-                      appendKeyPart(out, size, length, name) &&
+    const bool fits = append(out, size, length, directory ? directory : "") && appendKeyPart(out, size, length, name) &&
                       append(out, size, length, ".DLL");
     if (!fits) out[0] = 0;
     return fits;

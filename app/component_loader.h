@@ -23,8 +23,8 @@ struct ComponentHandle {
 
 // "SOFTWARE" followed by "\part" for each of maker, group, version and name
 // that is not empty (name may be null). False when it does not fit in `size`.
-bool composeComponentKey(char* out, size_t size, const char* maker, const char* group,
-                         const char* version, const char* name);
+bool composeComponentKey(char* out, size_t size, const char* maker, const char* group, const char* version,
+                         const char* name);
 
 // The file name used when no registry key is given: the directory, then
 // "\name" when the name is not empty, then ".DLL". False when it does not fit.
@@ -46,11 +46,10 @@ void* createComponentInterface(void* factoryExport, const char* interfaceName);
 // null when anything fails. With maker, group and version all given the
 // library's file name comes from the registry, exactly as stored; with any of
 // them null it is composeLocalLibraryName(current directory, name).
-using LoadComponentFunction = void* (*)(ComponentHandle& handle, const char* maker,
-                                        const char* group, const char* version,
-                                        const char* name, const char* exportName);
+using LoadComponentFunction = void* (*)(ComponentHandle& handle, const char* maker, const char* group,
+                                        const char* version, const char* name, const char* exportName);
 
 #if defined(_WIN32)
-void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group,
-                    const char* version, const char* name, const char* exportName);
+void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group, const char* version,
+                    const char* name, const char* exportName);
 #endif

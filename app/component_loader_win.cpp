@@ -17,8 +17,7 @@ bool readLibraryPath(const char* keyPath, char (&path)[kComponentPathChars]) {
     // The read may hand back a value stored without a terminator as it is;
     // terminateLibraryPath ends it or refuses it.
     DWORD bytes = sizeof path;
-    const LONG status = RegQueryValueExA(key, "path", nullptr, &type,
-                                         reinterpret_cast<BYTE*>(path), &bytes);
+    const LONG status = RegQueryValueExA(key, "path", nullptr, &type, reinterpret_cast<BYTE*>(path), &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || type != REG_SZ) return false;
     return terminateLibraryPath(path, sizeof path, bytes);
@@ -26,8 +25,8 @@ bool readLibraryPath(const char* keyPath, char (&path)[kComponentPathChars]) {
 
 }  // namespace
 
-void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group,
-                    const char* version, const char* name, const char* exportName) {
+void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group, const char* version,
+                    const char* name, const char* exportName) {
     if (handle.module) FreeLibrary(static_cast<HMODULE>(handle.module));
     handle.module = nullptr;
     handle.exportAddress = nullptr;

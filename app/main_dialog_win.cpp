@@ -25,16 +25,14 @@ constexpr UINT_PTR kAcquisitionTimer = 1;
 // Start-up's view of the system.
 class WindowsStartupServices final : public StartupServices {
 public:
-    void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group,
-                        const char* version, const char* name, const char* exportName) override {
+    void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group, const char* version,
+                        const char* name, const char* exportName) override {
         return ::LoadComponent(handle, maker, group, version, name, exportName);
     }
     void showStartupError(const char* text) override {
         FormattedMessageBox(kStartupCaption, MB_ICONERROR | MB_OK, "%s", text);
     }
-    SystemColours systemColours() override {
-        return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNSHADOW)};
-    }
+    SystemColours systemColours() override { return {GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNSHADOW)}; }
 };
 
 // RECT and PlotRect share their layout.
@@ -269,9 +267,9 @@ void MainDialog::setListFont() {
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen) ReleaseDC(nullptr, screen);
     if (!listFont_) {
-        listFont_ = CreateFontW(-10 * dpi / 72, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, PROOF_QUALITY,
-                                FIXED_PITCH | FF_MODERN, L"Courier");
+        listFont_ =
+            CreateFontW(-10 * dpi / 72, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, PROOF_QUALITY, FIXED_PITCH | FF_MODERN, L"Courier");
     }
     for (int control : {IDC_INFO, IDC_VIEW_MODE, IDC_AVERAGING, IDC_SIZE_LIST}) {
         SendDlgItemMessageW(hwnd, control, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), FALSE);
@@ -323,9 +321,7 @@ int32_t MainDialog::FormattedWindowMessage(UINT style, const char* format, ...) 
 
 // ---- BenchView --------------------------------------------------------------------
 
-bool MainDialog::isDown(BenchControl button) {
-    return IsDlgButtonChecked(hwnd, controlId(button)) == BST_CHECKED;
-}
+bool MainDialog::isDown(BenchControl button) { return IsDlgButtonChecked(hwnd, controlId(button)) == BST_CHECKED; }
 
 void MainDialog::showDown(BenchControl button, bool down) {
     CheckDlgButton(hwnd, controlId(button), down ? BST_CHECKED : BST_UNCHECKED);
@@ -345,7 +341,8 @@ void MainDialog::fillList(BenchControl list, const std::vector<std::string>& tex
     const int control = controlId(list);
     SendDlgItemMessageW(hwnd, control, CB_RESETCONTENT, 0, 0);
     for (const std::string& text : texts) {
-        SendDlgItemMessageW(hwnd, control, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widenCp1251(text.c_str()).c_str()));
+        SendDlgItemMessageW(hwnd, control, CB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(widenCp1251(text.c_str()).c_str()));
     }
     SendDlgItemMessageW(hwnd, control, CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
 }
@@ -370,7 +367,8 @@ void MainDialog::showResults(const ResultsLines& lines) {
     SendDlgItemMessageW(hwnd, IDC_INFO, WM_SETREDRAW, FALSE, 0);
     SendDlgItemMessageW(hwnd, IDC_INFO, LB_RESETCONTENT, 0, 0);
     for (int i = 0; i < lines.count; ++i) {
-        SendDlgItemMessageW(hwnd, IDC_INFO, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(widenCp1251(lines.line[i]).c_str()));
+        SendDlgItemMessageW(hwnd, IDC_INFO, LB_ADDSTRING, 0,
+                            reinterpret_cast<LPARAM>(widenCp1251(lines.line[i]).c_str()));
     }
     SendDlgItemMessageW(hwnd, IDC_INFO, LB_SETTOPINDEX, firstVisible, 0);
     SendDlgItemMessageW(hwnd, IDC_INFO, WM_SETREDRAW, TRUE, 0);
@@ -435,8 +433,8 @@ void MainDialog::drawStatusText(int control, const char* text, uint32_t colour) 
             SetTextColor(memory, colour & 0xFFFFFF);
             SetBkMode(memory, TRANSPARENT);
             DrawTextW(memory, widenCp1251(text).c_str(), -1, &whole, DT_SINGLELINE | DT_CENTER | DT_VCENTER);
-            BitBlt(dc, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, memory,
-                   inner.left, inner.top, SRCCOPY);
+            BitBlt(dc, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top, memory, inner.left,
+                   inner.top, SRCCOPY);
             SelectObject(memory, oldFont);
             SelectObject(memory, oldBitmap);
             DeleteObject(face);

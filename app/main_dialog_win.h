@@ -25,8 +25,7 @@ public:
     // Formats with printf conventions into at most 255 characters and shows a
     // modal box owned by the main window, captioned with its title; the
     // keyboard focus is given back afterwards. Code page 1251 texts.
-    int32_t FormattedWindowMessage(UINT style, const char* format, ...)
-        __attribute__((format(printf, 3, 4)));
+    int32_t FormattedWindowMessage(UINT style, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
     // BenchView.
     bool isDown(BenchControl button) override;
@@ -76,8 +75,8 @@ private:
 
     BenchController bench_;
     HINSTANCE instance_;
-    HFONT listFont_ = nullptr;      // fixed-pitch font of the lists, for the whole run
-    bool plotCapture_ = false;      // the mouse is ours from a left press in the plot on
-    bool leaveTracked_ = false;     // WM_MOUSELEAVE is asked for
+    HFONT listFont_ = nullptr;   // fixed-pitch font of the lists, for the whole run
+    bool plotCapture_ = false;   // the mouse is ours from a left press in the plot on
+    bool leaveTracked_ = false;  // WM_MOUSELEAVE is asked for
     static const MessageMapEntry messageMap[];
 };

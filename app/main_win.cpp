@@ -10,8 +10,8 @@ namespace {
 // window, then the usual translate and dispatch.
 struct MessageLoop {
     HACCEL accelerators = nullptr;
-    HWND acceleratorWindow = nullptr;   // window the accelerators are translated for
-    HWND dialogWindow = nullptr;        // dialog whose keyboard navigation is handled
+    HWND acceleratorWindow = nullptr;  // window the accelerators are translated for
+    HWND dialogWindow = nullptr;       // dialog whose keyboard navigation is handled
     MSG message{};
     bool waitWhenIdle = true;
 
@@ -25,8 +25,7 @@ struct MessageLoop {
                 continue;
             }
             if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
-            if (acceleratorWindow && accelerators &&
-                TranslateAcceleratorW(acceleratorWindow, accelerators, &message)) {
+            if (acceleratorWindow && accelerators && TranslateAcceleratorW(acceleratorWindow, accelerators, &message)) {
                 continue;
             }
             if (dialogWindow && IsDialogMessageW(dialogWindow, &message)) continue;

@@ -15,8 +15,7 @@ int FormattedMessageBox(const char* caption, unsigned int style, const char* for
     va_end(arguments);
 
     HWND focus = GetFocus();
-    const int result = MessageBoxW(nullptr, widenCp1251(text).c_str(),
-                                   widenCp1251(caption).c_str(), style);
+    const int result = MessageBoxW(nullptr, widenCp1251(text).c_str(), widenCp1251(caption).c_str(), style);
     if (focus) SetFocus(focus);
     return result;
 }

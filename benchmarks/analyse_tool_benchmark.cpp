@@ -13,6 +13,7 @@
 // benchmarks, and deleted after them.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -23,7 +24,6 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "analysis/channel_workers.h"
@@ -245,8 +245,23 @@ void BM_AnalyseConverterTests(benchmark::State& state) {
     const std::string histogram = (fs::path(path).parent_path() / "histogram.csv").string();
     // A full scale of 8 V: the tones of 8 V with their harmonics and noise
     // overdrive it slightly, as the histogram test needs.
-    const char* argv[] = {"quorvel-analyse", "-q", "-n", "64K", "-w", "12", "-a", "10", "--csv", "--sine-fit",
-                          "--histogram", histogram.c_str(), "--bits", "16", "--full-scale", "8", path.c_str()};
+    const char* argv[] = {"quorvel-analyse",
+                          "-q",
+                          "-n",
+                          "64K",
+                          "-w",
+                          "12",
+                          "-a",
+                          "10",
+                          "--csv",
+                          "--sine-fit",
+                          "--histogram",
+                          histogram.c_str(),
+                          "--bits",
+                          "16",
+                          "--full-scale",
+                          "8",
+                          path.c_str()};
     for (auto _ : state) {
         if (runQuorvelAnalyse(int(std::size(argv)), argv, out, err, false) != kExitDone) {
             state.SkipWithError("analysis failed");
@@ -259,8 +274,8 @@ void BM_Batch(benchmark::State& state) {
     NullBuffer nothing;
     std::ostream out(&nothing), err(&nothing);
     const std::string jobs = std::to_string(state.range(0));
-    std::vector<const char*> argv = {"quorvel-analyse", "-q", "-j", jobs.c_str(), "-n", "64K", "-w", "12",
-                                     "-a", "10", "--csv"};
+    std::vector<const char*> argv = {
+        "quorvel-analyse", "-q", "-j", jobs.c_str(), "-n", "64K", "-w", "12", "-a", "10", "--csv"};
     for (const std::string& path : batchPaths()) argv.push_back(path.c_str());
     for (auto _ : state) {
         if (runQuorvelAnalyse(int(argv.size()), argv.data(), out, err, false) != kExitDone) {
@@ -282,7 +297,10 @@ void BM_Analyse(benchmark::State& state) {
 }
 
 QUORVEL_BENCHMARK(BM_ReadFile)->Iterations(1)->Unit(benchmark::kMillisecond);
-QUORVEL_BENCHMARK(BM_Transforms)->Arg(1)->Arg(ChannelWorkers::defaultLanes())->Iterations(1)
+QUORVEL_BENCHMARK(BM_Transforms)
+    ->Arg(1)
+    ->Arg(ChannelWorkers::defaultLanes())
+    ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_BenchWork)->Iterations(1)->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_Analyse)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -290,8 +308,7 @@ QUORVEL_BENCHMARK(BM_SineFit)->Iterations(1)->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_Histogram)->Iterations(1)->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_HistogramRows)->Iterations(1)->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_AnalyseConverterTests)->Iterations(1)->Unit(benchmark::kMillisecond);
-QUORVEL_BENCHMARK(BM_Batch)->Arg(1)->Arg(ChannelWorkers::defaultLanes())->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
+QUORVEL_BENCHMARK(BM_Batch)->Arg(1)->Arg(ChannelWorkers::defaultLanes())->Iterations(1)->Unit(benchmark::kMillisecond);
 
 class FigureReporter : public FastestRunReporter {
 public:
@@ -304,18 +321,20 @@ public:
         const double benchWork = find("BM_BenchWork/iterations:1");
         if (read <= 0 || fftOne <= 0 || fftLanes <= 0 || analyse <= 0) return;
         auto rate = [](double ms) { return kFileMegabytes / (ms * 1e-3); };
-        std::printf("\nquorvel-analyse, %.0f MiB recording: %u channels, N = 64K, window 12, averaging 10, "
-                    "%d lane%s\n",
-                    kFileMegabytes, kChannels, lanes, lanes == 1 ? "" : "s");
+        std::printf(
+            "\nquorvel-analyse, %.0f MiB recording: %u channels, N = 64K, window 12, averaging 10, "
+            "%d lane%s\n",
+            kFileMegabytes, kChannels, lanes, lanes == 1 ? "" : "s");
         std::printf("  analysis        %9.1f ms  %7.0f MB/s\n", analyse, rate(analyse));
         std::printf("  reading alone   %9.1f ms  %7.0f MB/s\n", read, rate(read));
         std::printf("  FFTs alone      %9.1f ms  %7.0f MB/s  (%lld transforms of 64K, %d lane%s)\n", fftLanes,
                     rate(fftLanes), static_cast<long long>(kWindows * kChannels), lanes, lanes == 1 ? "" : "s");
         std::printf("  FFTs alone      %9.1f ms  %7.0f MB/s  (one thread)\n", fftOne, rate(fftOne));
         if (benchWork > 0) {
-            std::printf("  the bench's work on the windows alone (statistics, spectrum pass; in memory) %9.1f ms  "
-                        "%7.0f MB/s\n",
-                        benchWork, rate(benchWork));
+            std::printf(
+                "  the bench's work on the windows alone (statistics, spectrum pass; in memory) %9.1f ms  "
+                "%7.0f MB/s\n",
+                benchWork, rate(benchWork));
         }
         const double floor = std::max(read, fftLanes);
         std::printf("  analysis / larger yardstick (same lanes): %.2f (goal: 1.5)\n", analyse / floor);
@@ -366,7 +385,8 @@ int main(int argc, char** argv) {
     const std::string first = (folder / "Batch00.MRF").string();
     made = made && writeRecording(first, kBatchRows / kWindow);
     for (int k = 0; k < kBatchFiles && made; ++k) {
-        const std::string name = (folder / ("Batch" + std::to_string(k / 10) + std::to_string(k % 10) + ".MRF")).string();
+        const std::string name =
+            (folder / ("Batch" + std::to_string(k / 10) + std::to_string(k % 10) + ".MRF")).string();
         std::error_code error;
         if (k > 0) made = fs::copy_file(first, name, error);
         batchPaths().push_back(name);

@@ -105,8 +105,14 @@ void BM_GenerateWindow(benchmark::State& state) {
 }
 
 QUORVEL_BENCHMARK(BM_RealFft)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
-QUORVEL_BENCHMARK(BM_FftwMeasure)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
-QUORVEL_BENCHMARK(BM_FftwEstimate)->RangeMultiplier(4)->Range(1 << kMinLog2, 1 << kMaxLog2)->Unit(benchmark::kMicrosecond);
+QUORVEL_BENCHMARK(BM_FftwMeasure)
+    ->RangeMultiplier(4)
+    ->Range(1 << kMinLog2, 1 << kMaxLog2)
+    ->Unit(benchmark::kMicrosecond);
+QUORVEL_BENCHMARK(BM_FftwEstimate)
+    ->RangeMultiplier(4)
+    ->Range(1 << kMinLog2, 1 << kMaxLog2)
+    ->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_SpectrumPass)->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_SamplePass)->Arg(1 << 16)->Arg(1 << 22)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_GenerateWindow)->Args({1 << 22, 11})->Unit(benchmark::kMillisecond);
@@ -115,16 +121,16 @@ class RatioReporter : public FastestRunReporter {
 public:
     void printFigures() const {
         std::printf("\nrealFft against FFTW (time ratio, lower is better)\n");
-        std::printf("%10s %14s %14s %14s %10s %10s\n", "N", "realFft us", "MEASURE us", "ESTIMATE us",
-                    "/MEASURE", "/ESTIMATE");
+        std::printf("%10s %14s %14s %14s %10s %10s\n", "N", "realFft us", "MEASURE us", "ESTIMATE us", "/MEASURE",
+                    "/ESTIMATE");
         for (int e = kMinLog2; e <= kMaxLog2; e += 2) {
             const std::string n = std::to_string(1 << e);
             const double ours = find("BM_RealFft/" + n);
             const double measure = find("BM_FftwMeasure/" + n);
             const double estimate = find("BM_FftwEstimate/" + n);
             if (ours <= 0 || measure <= 0 || estimate <= 0) continue;
-            std::printf("%10s %14.2f %14.2f %14.2f %10.3f %10.3f\n", n.c_str(), ours, measure, estimate,
-                        ours / measure, ours / estimate);
+            std::printf("%10s %14.2f %14.2f %14.2f %10.3f %10.3f\n", n.c_str(), ours, measure, estimate, ours / measure,
+                        ours / estimate);
         }
         std::printf("\nSpectrum pass of one channel against 2 x FFTW_MEASURE + one pass over the samples\n");
         std::printf("%10s %14s %14s %14s %10s\n", "N", "pass us", "MEASURE us", "samples us", "ratio");
@@ -140,7 +146,6 @@ public:
         const double window = find("BM_GenerateWindow/" + std::to_string(1 << kMaxLog2) + "/11");
         if (window > 0) std::printf("\n11-term window at N = %d: %.2f ms\n", 1 << kMaxLog2, window);
     }
-
 };
 
 }  // namespace

@@ -22,10 +22,10 @@
 namespace {
 
 constexpr double kPi = 3.141592653589793;
-constexpr int64_t kHistogramValues = int64_t(1) << 24;     // 64 MiB of float32
+constexpr int64_t kHistogramValues = int64_t(1) << 24;  // 64 MiB of float32
 constexpr int32_t kFitLength = 1 << 16;
 constexpr double kRate = 1e6;
-constexpr double kToneCycles = 2381.618;                  // in a 64K window
+constexpr double kToneCycles = 2381.618;  // in a 64K window
 
 // A slightly overdriven sine of many cycles, float32 volts of a 1 V scale.
 std::vector<float> histogramSignal() {
@@ -109,7 +109,10 @@ void BM_CodeDensity16Bits(benchmark::State& state) {
 }
 
 QUORVEL_BENCHMARK(BM_HistogramAdd)
-    ->Args({12, 1})->Args({16, 1})->Args({24, 1})->Args({16, 8})
+    ->Args({12, 1})
+    ->Args({16, 1})
+    ->Args({24, 1})
+    ->Args({16, 8})
     ->Unit(benchmark::kMillisecond);
 QUORVEL_BENCHMARK(BM_SineFit)->Unit(benchmark::kMicrosecond);
 QUORVEL_BENCHMARK(BM_SpectrumPass)->Unit(benchmark::kMicrosecond);

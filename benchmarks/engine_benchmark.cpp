@@ -26,7 +26,7 @@ namespace {
 constexpr int kChannels = 32;
 constexpr int32_t kWindow = 1 << 20;
 constexpr int32_t kBlock = 1 << 15;
-constexpr double kRatePerChannel = 1e6;     // Hz
+constexpr double kRatePerChannel = 1e6;  // Hz
 
 // A block of kChannels interleaved channels, each a sine with some noise.
 std::vector<int16_t> makeBlock(int32_t frames) {
@@ -242,8 +242,8 @@ public:
             // At 1 MS/s per channel a block of B samples arrives every B us.
             const double blockPeriodMs = kBlock / kRatePerChannel * 1000.0;
             std::printf("\nSlide and convert, %d channels, N = 2^20, B = 2^15\n", kChannels);
-            std::printf("  distributeBlock %.3f ms, floor (memmove + conversion) %.3f ms, ratio %.3f\n", slide,
-                        floor, slide / floor);
+            std::printf("  distributeBlock %.3f ms, floor (memmove + conversion) %.3f ms, ratio %.3f\n", slide, floor,
+                        slide / floor);
             std::printf("  share of one core at %d x 1 MS/s: %.1f %% (the floor: %.1f %%)\n", kChannels,
                         100.0 * slide / blockPeriodMs, 100.0 * floor / blockPeriodMs);
         }
@@ -254,13 +254,13 @@ public:
             const double tick = find("BM_Tick/" + std::to_string(lanes));
             if (tick <= 0) continue;
             if (!heading) {
-                std::printf("\nWhole tick, %d channels in the volt spectrum, N = 2^20, 10 blocks of %d\n",
-                            kChannels, block);
+                std::printf("\nWhole tick, %d channels in the volt spectrum, N = 2^20, 10 blocks of %d\n", kChannels,
+                            block);
                 heading = true;
             }
             const int threads = lanes == 1 ? 1 : ChannelWorkers::defaultLanes();
-            std::printf("  %d thread%s: %.1f ms per tick; keeps up with %.2f MS/s per channel (goal: 1.5)\n",
-                        threads, threads == 1 ? "" : "s", tick, samples / (tick * 1e-3) / 1e6);
+            std::printf("  %d thread%s: %.1f ms per tick; keeps up with %.2f MS/s per channel (goal: 1.5)\n", threads,
+                        threads == 1 ? "" : "s", tick, samples / (tick * 1e-3) / 1e6);
         }
     }
 };

@@ -10,9 +10,7 @@
 #include <vector>
 
 // With --benchmark_repetitions the best repetition is what the figures use.
-inline double fastest(const std::vector<double>& times) {
-    return *std::min_element(times.begin(), times.end());
-}
+inline double fastest(const std::vector<double>& times) { return *std::min_element(times.begin(), times.end()); }
 
 #define QUORVEL_BENCHMARK(f) BENCHMARK(f)->ComputeStatistics("min", fastest)
 

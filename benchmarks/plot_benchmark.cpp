@@ -26,7 +26,7 @@ namespace {
 
 constexpr int32_t kPoints = 4194304;
 constexpr int32_t kColumns = 900;
-constexpr int32_t kNanEvery = 4096;     // columns hold 4660 points: each gets a NaN or two
+constexpr int32_t kNanEvery = 4096;  // columns hold 4660 points: each gets a NaN or two
 
 // nanEvery > 0: every nanEvery-th value is NaN.
 std::vector<float> makeCurve(int32_t n, int32_t nanEvery = 0) {
@@ -96,14 +96,13 @@ QUORVEL_BENCHMARK(BM_MinMaxPass)->Arg(kPoints)->Unit(benchmark::kMillisecond);
 class FigureReporter : public FastestRunReporter {
 public:
     void printFigures() const {
-        const std::string curve = "BM_ReduceToColumns/" + std::to_string(kPoints) + "/" +
-                                  std::to_string(kColumns) + "/";
+        const std::string curve =
+            "BM_ReduceToColumns/" + std::to_string(kPoints) + "/" + std::to_string(kColumns) + "/";
         const double reduce = find(curve + "0");
         const double withNan = find(curve + std::to_string(kNanEvery));
         const double pass = find("BM_MinMaxPass/" + std::to_string(kPoints));
         if (reduce <= 0 && withNan <= 0) return;
-        std::printf("\nCurve of %d points to %d columns against one min/max pass over it\n",
-                    kPoints, kColumns);
+        std::printf("\nCurve of %d points to %d columns against one min/max pass over it\n", kPoints, kColumns);
         std::printf("%-28s %10s %10s\n", "", "ms", "ratio");
         if (pass > 0) std::printf("%-28s %10.3f %10s\n", "min/max pass", pass, "1");
         const struct {
@@ -119,7 +118,6 @@ public:
             }
         }
     }
-
 };
 
 }  // namespace

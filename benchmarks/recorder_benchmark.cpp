@@ -7,10 +7,10 @@
 // cost.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <unistd.h>
 #include <string>
 #include <vector>
 

@@ -33,7 +33,7 @@ namespace {
 
 // A converted value token.
 struct Number {
-    int32_t integer;    // low 32 bits, or a real rounded half up
+    int32_t integer;  // low 32 bits, or a real rounded half up
     double real;
 };
 
@@ -46,7 +46,6 @@ constexpr int kMaxRealChars = 100;
 // Bytes up to 0x20 separate tokens: blanks, and 0 at each line end.
 bool separates(char c) { return static_cast<unsigned char>(c) <= 0x20; }
 
-
 // Integer result of a real: value + 0.5 truncated toward zero. Values beyond
 // the int32 range saturate instead of overflowing the conversion.
 int32_t roundToInt32(double value) {
@@ -58,8 +57,7 @@ int32_t roundToInt32(double value) {
 }
 
 Number fromBits(uint64_t bits) {
-    return {static_cast<int32_t>(static_cast<uint32_t>(bits)),
-            static_cast<double>(static_cast<int64_t>(bits))};
+    return {static_cast<int32_t>(static_cast<uint32_t>(bits)), static_cast<double>(static_cast<int64_t>(bits))};
 }
 
 // Converts one token of `length` bytes (all above 0x20).
@@ -85,13 +83,19 @@ bool convertToken(const char* token, int length, Number& out) {
     const int bodyStart = i;
     int bodyEnd = length;
     int dots = 0;
-    int marks = 0;      // exponent marks D and E
+    int marks = 0;  // exponent marks D and E
     uint64_t factor = 1;
     for (; i < length; ++i) {
         const char c = token[i];
         if (c >= '0' && c <= '9') continue;
-        if (c == '.') { ++dots; continue; }
-        if (c == 'D' || c == 'E') { ++marks; continue; }
+        if (c == '.') {
+            ++dots;
+            continue;
+        }
+        if (c == 'D' || c == 'E') {
+            ++marks;
+            continue;
+        }
         if ((c == '+' || c == '-') && marks == 1) continue;
         if (i == length - 1) {
             if (c == 'K') factor = 1024;
@@ -137,7 +141,6 @@ bool parseNumber(const char* text, int32_t& pos, Number& out) {
     if (pos == start) return false;
     return convertToken(text + start, pos - start, out);
 }
-
 
 }  // namespace
 
@@ -213,10 +216,22 @@ int32_t ConfigReader::findKey(const char* key) const {
         int32_t q = p + 1;
         bool same = true;
         while (wanted[k] != 0) {
-            if (wanted[k] == ' ') { ++k; continue; }
-            if (text[q] == 0) { same = false; break; }
-            if (text[q] == ' ') { ++q; continue; }
-            if (text[q] != wanted[k]) { same = false; break; }
+            if (wanted[k] == ' ') {
+                ++k;
+                continue;
+            }
+            if (text[q] == 0) {
+                same = false;
+                break;
+            }
+            if (text[q] == ' ') {
+                ++q;
+                continue;
+            }
+            if (text[q] != wanted[k]) {
+                same = false;
+                break;
+            }
             ++k;
             ++q;
         }

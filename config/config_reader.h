@@ -49,6 +49,6 @@ private:
     // in file order (its value starts there), or -1 when the key is absent.
     int32_t findKey(const char* key) const;
 
-    std::unique_ptr<char[]> text_;   // length_ + 1 bytes, text_[length_] == 0
+    std::unique_ptr<char[]> text_;  // length_ + 1 bytes, text_[length_] == 0
     int32_t length_ = 0;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kPresetSizeCount = 9;             // 1K .. 256K
+constexpr int kPresetSizeCount = 9;  // 1K .. 256K
 constexpr int32_t kPresetFirstSize = 1024;
 // Largest power of two an int32 holds; larger configured sizes stop here.
 constexpr int32_t kMaxWindowLength = 1 << 30;

@@ -39,8 +39,8 @@ inline constexpr PlotPoint unpackPlotPoint(int32_t packed) {
 // The six values handed to BeginDraw.
 struct PlotRange {
     float xMin, xMax;
-    float scaleBottom, scaleTop;    // what the vertical scale shows at bottom and top
-    float dataBottom, dataTop;      // the plotted value that falls there
+    float scaleBottom, scaleTop;  // what the vertical scale shows at bottom and top
+    float dataBottom, dataTop;    // the plotted value that falls there
 };
 static_assert(sizeof(PlotRange) == 24);
 
@@ -48,22 +48,22 @@ static_assert(sizeof(PlotRange) == 24);
 // whole run. The numeric members without a configuration key are read by our
 // plot component as named here.
 struct PlotStyle {
-    int32_t styleVersion;       // 768
-    int32_t marginX;            // 10: pixels left and right of the frame
-    int32_t marginY;            // 10: pixels above and below the frame
-    int32_t gridLinesY;         // 5: horizontal grid divisions
-    uint32_t bgColor;           // key BgColor
-    uint32_t oscColor;          // key OscColor
-    uint32_t oscGridColor;      // key OscGridColor
-    uint32_t textColor;         // key TextColor
-    int32_t flags;              // 0
-    int32_t frameWidth;         // 2: pixels of the frame line
-    const char* fontNamePtr;    // points at fontName below
-    int32_t fontSize;           // key FontSize, points
-    int32_t gridLinesX;         // 8: vertical grid divisions
-    void* window;               // the main dialog, stored before SetStyle
+    int32_t styleVersion;     // 768
+    int32_t marginX;          // 10: pixels left and right of the frame
+    int32_t marginY;          // 10: pixels above and below the frame
+    int32_t gridLinesY;       // 5: horizontal grid divisions
+    uint32_t bgColor;         // key BgColor
+    uint32_t oscColor;        // key OscColor
+    uint32_t oscGridColor;    // key OscGridColor
+    uint32_t textColor;       // key TextColor
+    int32_t flags;            // 0
+    int32_t frameWidth;       // 2: pixels of the frame line
+    const char* fontNamePtr;  // points at fontName below
+    int32_t fontSize;         // key FontSize, points
+    int32_t gridLinesX;       // 8: vertical grid divisions
+    void* window;             // the main dialog, stored before SetStyle
     uint32_t channelColour[32];
-    char fontName[100];         // key FontName, NUL-terminated
+    char fontName[100];  // key FontName, NUL-terminated
 };
 #if defined(__i386__) || defined(_M_IX86)
 static_assert(offsetof(PlotStyle, bgColor) == 16);
@@ -84,29 +84,27 @@ inline constexpr int32_t kPlotPress = 0;
 inline constexpr int32_t kPlotDoubleClick = 3;
 
 // SetProperty codes.
-inline constexpr int32_t kPlotPropertyXUnit = 3;        // const char*, NUL-terminated
-inline constexpr int32_t kPlotPropertyYUnit = 4;        // const char*, NUL-terminated
-inline constexpr int32_t kPlotPropertyCursor = 12;      // const uint32_t[5]: {3, colour, 0, 0, 0}
-inline constexpr int32_t kPlotPropertyViewKind = 14;    // const int32_t: 10 spectrum, 0 scope
+inline constexpr int32_t kPlotPropertyXUnit = 3;      // const char*, NUL-terminated
+inline constexpr int32_t kPlotPropertyYUnit = 4;      // const char*, NUL-terminated
+inline constexpr int32_t kPlotPropertyCursor = 12;    // const uint32_t[5]: {3, colour, 0, 0, 0}
+inline constexpr int32_t kPlotPropertyViewKind = 14;  // const int32_t: 10 spectrum, 0 scope
 
 // The plot component. Slots 6 and 7 are reserved and never called.
 struct IPellumE {
-    virtual int32_t QV_CALL AddRef() = 0;                                       // 1
-    virtual int32_t QV_CALL Release() = 0;                                      // 2
-    virtual int32_t QV_CALL SetStyle(const PlotStyle* style) = 0;               // 3
-    virtual int32_t QV_CALL SetProperty(int32_t code, const void* value) = 0;   // 4
+    virtual int32_t QV_CALL AddRef() = 0;                                      // 1
+    virtual int32_t QV_CALL Release() = 0;                                     // 2
+    virtual int32_t QV_CALL SetStyle(const PlotStyle* style) = 0;              // 3
+    virtual int32_t QV_CALL SetProperty(int32_t code, const void* value) = 0;  // 4
     // Paints background, grid, scales and unit texts for the range; the
     // following DrawCurve calls add to the same frame.                         // 5
-    virtual int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* range,
-                                      int32_t pointsPerCurve, int32_t reserved1,
-                                      int32_t reserved2) = 0;
-    virtual int32_t QV_CALL Reserved6() = 0;                                    // 6
-    virtual int32_t QV_CALL Reserved7() = 0;                                    // 7
+    virtual int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* range, int32_t pointsPerCurve,
+                                      int32_t reserved1, int32_t reserved2) = 0;
+    virtual int32_t QV_CALL Reserved6() = 0;  // 6
+    virtual int32_t QV_CALL Reserved7() = 0;  // 7
     // One curve, evenly spaced over the x range; `markers` is null or points at
     // kMarkersPerChannel records. The arrays are read during the call only.    // 8
-    virtual int32_t QV_CALL DrawCurve(const float* values, int32_t count, int32_t step,
-                                      int32_t reserved1, const uint32_t* colour,
-                                      int32_t reserved2, const MarkerRecord* markers,
+    virtual int32_t QV_CALL DrawCurve(const float* values, int32_t count, int32_t step, int32_t reserved1,
+                                      const uint32_t* colour, int32_t reserved2, const MarkerRecord* markers,
                                       int32_t reserved3) = 0;
     // The frame is complete and visible when this returns.                    // 9
     virtual int32_t QV_CALL EndDraw() = 0;
@@ -114,5 +112,5 @@ struct IPellumE {
     // Nonzero: the view changed and must be redrawn.                          // 10
     virtual int32_t QV_CALL OnMouseMove(const PlotRect* client, int32_t keys, int32_t point) = 0;
     virtual int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, int32_t point,
-                                          int32_t kind) = 0;                    // 11
+                                          int32_t kind) = 0;  // 11
 };

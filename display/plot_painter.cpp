@@ -90,17 +90,9 @@ void PlotPainter::drawMain(PlotSurfaces& surfaces, const PlotChannels& in, const
     const int32_t active = std::min(in.active, kChannelRecordCount);
     double peakPower = in.channels[0].powerPeak;
     for (int32_t i = 1; i < active; ++i) peakPower = std::max(peakPower, in.channels[i].powerPeak);
-    const MainPlotInput input{view,
-                              scales.autoScale,
-                              in.windowLength,
-                              in.channelRate,
-                              scales.fftScaleV,
-                              scales.fftScaleDb,
-                              scales.enbw,
-                              peakPower,
-                              scales.scopeMin,
-                              scales.scopeMax,
-                              scales.oscScale};
+    const MainPlotInput input{
+        view,        scales.autoScale, in.windowLength, in.channelRate,  scales.fftScaleV, scales.fftScaleDb,
+        scales.enbw, peakPower,        scales.scopeMin, scales.scopeMax, scales.oscScale};
     const PlotFrame frame = mainPlotFrame(input);
     main_->SetProperty(kPlotPropertyXUnit, frame.xUnit);
     main_->SetProperty(kPlotPropertyYUnit, frame.yUnit);

@@ -28,11 +28,11 @@ protected:
 // The channels as the plots show them.
 struct PlotChannels {
     const ChannelRecord* channels;
-    int32_t active;             // channels of the run, at most kChannelRecordCount
-    const int32_t* shown;       // per channel: drawn in the main plot
-    const uint32_t* colours;    // per channel
-    int32_t windowLength;       // N
-    double channelRate;         // Hz
+    int32_t active;           // channels of the run, at most kChannelRecordCount
+    const int32_t* shown;     // per channel: drawn in the main plot
+    const uint32_t* colours;  // per channel
+    int32_t windowLength;     // N
+    double channelRate;       // Hz
 };
 
 // The scales of the main plot's views.
@@ -95,6 +95,6 @@ private:
     IPellumE* main_ = nullptr;
     IPellumE* top_ = nullptr;
     PlotStyle style_{};
-    float* scratch_ = nullptr;      // scratchLength_ floats, one curve at a time
+    float* scratch_ = nullptr;  // scratchLength_ floats, one curve at a time
     int32_t scratchLength_ = 0;
 };

@@ -46,18 +46,16 @@ inline double decibelsOfNormal(double x) {
     return (e * kLn2 + 2.0 * t * series) * (10.0 * kLog10E);
 }
 
-PlotRange rangeOf(double xMin, double xMax, double scaleBottom, double scaleTop, double dataBottom,
-                  double dataTop) {
-    return {static_cast<float>(xMin),        static_cast<float>(xMax),
-            static_cast<float>(scaleBottom), static_cast<float>(scaleTop),
-            static_cast<float>(dataBottom),  static_cast<float>(dataTop)};
+PlotRange rangeOf(double xMin, double xMax, double scaleBottom, double scaleTop, double dataBottom, double dataTop) {
+    return {static_cast<float>(xMin),     static_cast<float>(xMax),       static_cast<float>(scaleBottom),
+            static_cast<float>(scaleTop), static_cast<float>(dataBottom), static_cast<float>(dataTop)};
 }
 
 }  // namespace
 
 PlotFrame topPlotFrame(int32_t windowLength, double channelRate, double oscScale) {
-    return {rangeOf(0.0, windowLength / channelRate, -oscScale, oscScale, -oscScale, oscScale),
-            kSeconds, nullptr, windowLength};
+    return {rangeOf(0.0, windowLength / channelRate, -oscScale, oscScale, -oscScale, oscScale), kSeconds, nullptr,
+            windowLength};
 }
 
 PlotFrame mainPlotFrame(const MainPlotInput& in) {
@@ -70,11 +68,9 @@ PlotFrame mainPlotFrame(const MainPlotInput& in) {
     case ViewMode::SpectrumVolts: {
         if (in.autoScale) {
             const double m = 1.1 * in.peakPower;
-            return {rangeOf(0.0, halfRate, 0.0, std::sqrt(in.enbw * m), 0.0, std::sqrt(m)), kHertz,
-                    kVoltsRms, bins};
+            return {rangeOf(0.0, halfRate, 0.0, std::sqrt(in.enbw * m), 0.0, std::sqrt(m)), kHertz, kVoltsRms, bins};
         }
-        return {rangeOf(0.0, halfRate, 0.0, v * kSqrtHalf, 0.0, v / std::sqrt(2.0 * in.enbw)), kHertz,
-                kVoltsRms, bins};
+        return {rangeOf(0.0, halfRate, 0.0, v * kSqrtHalf, 0.0, v / std::sqrt(2.0 * in.enbw)), kHertz, kVoltsRms, bins};
     }
     case ViewMode::SpectrumDb0: {
         const double top = 10.0 * std::log10(in.peakPower / (v * v));
@@ -95,8 +91,8 @@ PlotFrame mainPlotFrame(const MainPlotInput& in) {
         const double top = in.scopeMax + margin;
         return {rangeOf(0.0, seconds, bottom, top, bottom, top), kSeconds, kVolts, in.windowLength};
     }
-    return {rangeOf(0.0, seconds, -in.oscScale, in.oscScale, -in.oscScale, in.oscScale),
-            kSeconds, kVolts, in.windowLength};
+    return {rangeOf(0.0, seconds, -in.oscScale, in.oscScale, -in.oscScale, in.oscScale), kSeconds, kVolts,
+            in.windowLength};
 }
 
 int32_t plotPointCount(const ChannelRecord& channel, ViewMode view) {

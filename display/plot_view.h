@@ -44,8 +44,8 @@ int32_t plotPointCount(const ChannelRecord& channel, ViewMode view);
 // Fills out[first..last-1] (cut to plotPointCount) with the channel's values
 // for `view`: in the spectrum views its bins (V RMS, or dB relative to
 // fftScaleV^2, a bin of 0 giving minus infinity), otherwise its samples.
-void convertForPlot(const ChannelRecord& channel, ViewMode view, double fftScaleV, float* out,
-                    int32_t first, int32_t last);
+void convertForPlot(const ChannelRecord& channel, ViewMode view, double fftScaleV, float* out, int32_t first,
+                    int32_t last);
 
 // The whole curve: fills out[] (sampleCount floats) and returns the count
 // written, as plotPointCount.

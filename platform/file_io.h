@@ -9,7 +9,7 @@
 //               bytes as given elsewhere.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>   // __MINGW_PRINTF_FORMAT
+#include <cstdio>  // __MINGW_PRINTF_FORMAT
 #include <memory>
 
 using FileHandle = intptr_t;

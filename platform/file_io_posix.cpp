@@ -1,11 +1,11 @@
 // POSIX implementation of platform/file_io.h on open(2) descriptors.
 #include "platform/file_io.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <new>
 
 namespace {
 

@@ -17,8 +17,8 @@ static_assert(sizeof(FileHandle) == sizeof(HANDLE));
 std::unique_ptr<char[]> readWholeFile(const char* fileName, size_t maxBytes, size_t& length) {
     length = 0;
     if (!fileName) return nullptr;
-    const HANDLE file = CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileA(fileName, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
 
     std::unique_ptr<char[]> bytes;
@@ -41,14 +41,13 @@ std::unique_ptr<char[]> readWholeFile(const char* fileName, size_t maxBytes, siz
 
 FileHandle createNewFile(const char* fileName) {
     if (!fileName) return kInvalidFile;
-    return fromHandle(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_ARCHIVE, nullptr));
+    return fromHandle(CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_ARCHIVE, nullptr));
 }
 
 FileHandle createOrReplaceFile(const char* fileName) {
     if (!fileName) return kInvalidFile;
-    return fromHandle(CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return fromHandle(
+        CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 FileHandle createDataFile(const char* fileName, bool replace) {
@@ -86,6 +85,4 @@ void closeFile(FileHandle file) {
     if (file != kInvalidFile) CloseHandle(toHandle(file));
 }
 
-bool fileExists(const char* fileName) {
-    return fileName && GetFileAttributesA(fileName) != INVALID_FILE_ATTRIBUTES;
-}
+bool fileExists(const char* fileName) { return fileName && GetFileAttributesA(fileName) != INVALID_FILE_ATTRIBUTES; }

@@ -37,7 +37,7 @@ bool parseRecordHeader(const void* bytes, size_t length, RecordHeader& header) {
     if (!bytes || length < sizeof header) return false;
     std::memcpy(&header, bytes, sizeof header);
     return named(header.file, kFileSectionName) && named(header.formatSection, kFormatSectionName) &&
-           header.formatSection.payloadBytes == sizeof(RecordFormat) &&
-           header.format.formatCode == kRecordFormatCode && header.format.channelCount >= 1 &&
-           header.format.channelCount <= 32 && named(header.samples, kSamplesSectionName);
+           header.formatSection.payloadBytes == sizeof(RecordFormat) && header.format.formatCode == kRecordFormatCode &&
+           header.format.channelCount >= 1 && header.format.channelCount <= 32 &&
+           named(header.samples, kSamplesSectionName);
 }

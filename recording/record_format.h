@@ -17,25 +17,25 @@
 // A section header: the name padded with blanks, no terminator.
 struct SectionHeader {
     char name[24];
-    uint64_t payloadBytes;      // kPayloadToEnd: runs to the end of the file
+    uint64_t payloadBytes;  // kPayloadToEnd: runs to the end of the file
 };
 static_assert(sizeof(SectionHeader) == 32);
 static_assert(offsetof(SectionHeader, payloadBytes) == 24);
 
 // Payload of the SAMPLES_FORMAT section.
 struct RecordFormat {
-    uint32_t formatCode;        // kRecordFormatCode: rows of float32 volts
-    uint32_t channelCount;      // values per row, 1..32
-    double channelRate;         // Hz, samples per second of one channel
-    uint8_t flags[4];           // 1, 0, 0, 1
+    uint32_t formatCode;    // kRecordFormatCode: rows of float32 volts
+    uint32_t channelCount;  // values per row, 1..32
+    double channelRate;     // Hz, samples per second of one channel
+    uint8_t flags[4];       // 1, 0, 0, 1
 };
 static_assert(sizeof(RecordFormat) == 20);
 
 struct RecordHeader {
-    SectionHeader file;         // "MirnelFFS", payload 0
-    SectionHeader formatSection;    // "SAMPLES_FORMAT", payload sizeof(RecordFormat)
+    SectionHeader file;           // "MirnelFFS", payload 0
+    SectionHeader formatSection;  // "SAMPLES_FORMAT", payload sizeof(RecordFormat)
     RecordFormat format;
-    SectionHeader samples;      // "SAMPLES_RECORD", payload kPayloadToEnd
+    SectionHeader samples;  // "SAMPLES_RECORD", payload kPayloadToEnd
 };
 
 #pragma pack(pop)

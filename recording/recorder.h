@@ -146,7 +146,7 @@ private:
     int32_t fileNumber_ = 0;
     char recordName_[kMaxRecordPath + 1] = "";  // next file without extension; empty: none built
     RecordFailure failure_ = RecordFailure::None;
-    uint64_t fileBytes_ = 0;                    // bytes in the open file
+    uint64_t fileBytes_ = 0;  // bytes in the open file
     // Up to kStagingRows rows of up to kMaxRecordChannels values, allocated
     // once with the recorder.
     std::unique_ptr<float[]> staging_;

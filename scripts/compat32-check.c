@@ -29,7 +29,7 @@ static void onFault(int signal) {
 static uint32_t run32(unsigned char* page) {
     /* 32-bit code at the start of the page. */
     static const unsigned char code32[] = {0xb8, 0x2a, 0x00, 0x00, 0x00, /* mov eax, 42 */
-                                           0xcb};                       /* retf        */
+                                           0xcb};                        /* retf        */
     memcpy(page, code32, sizeof code32);
     /* 64-bit landing pad at +64, where the far return comes back:
        movabs rcx, <back>; jmp rcx (the address is filled in below). */
@@ -60,8 +60,8 @@ static uint32_t run32(unsigned char* page) {
         "1:\n\t"
         "movq %[saved], %%rsp\n\t"
         "movl %%eax, %[result]\n\t"
-        : [result] "=m"(result), [saved] "=m"(savedStack), [landing] "+r"(landing),
-          [stack] "+r"(stack), [code] "+r"(code)
+        :
+        [result] "=m"(result), [saved] "=m"(savedStack), [landing] "+r"(landing), [stack] "+r"(stack), [code] "+r"(code)
         :
         : "rax", "rcx", "r8", "r9", "r10", "r11", "r12", "r13", "r14", "r15", "memory", "cc");
     return result;
@@ -90,8 +90,8 @@ int main(void) {
         return 1;
     }
 
-    unsigned char* page = mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC,
-                               MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    unsigned char* page =
+        mmap(NULL, 4096, PROT_READ | PROT_WRITE | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
     if (page == MAP_FAILED) {
         puts("no executable memory below 4 GiB");
         return 1;

@@ -13,8 +13,8 @@ packages=(
   # scripts/fuzz.sh: clang with libFuzzer, the sanitizer runtimes and the
   # symbolizer that turns their reports' addresses into lines.
   clang-14 libfuzzer-14-dev libclang-rt-14-dev llvm-14
-  # scripts/test.sh checks the shell scripts first.
-  shellcheck
+  # scripts/test.sh checks the shell scripts and the C++ layout first.
+  shellcheck clang-format-14
 )
 
 missing=()

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # The project's test command: installs what is missing, checks the shell
-# scripts with shellcheck, builds all four builds and runs every test:
-# natively, natively under AddressSanitizer and UndefinedBehaviorSanitizer,
-# the 64-bit Windows build under Wine (unit tests and end-to-end tests
-# of the real program on a private Xvfb display), and the same for
-# the 32-bit Windows build under a WoW64 Wine when one can be set up
-# (scripts/setup-wow64.sh); otherwise one line says why those were skipped.
+# scripts with shellcheck and the C++ layout with clang-format, builds all
+# four builds and runs every test: natively, natively under AddressSanitizer
+# and UndefinedBehaviorSanitizer, the 64-bit Windows build under Wine (unit
+# tests and end-to-end tests of the real program on a private Xvfb display),
+# and the same for the 32-bit Windows build under a WoW64 Wine when one can
+# be set up (scripts/setup-wow64.sh); otherwise one line says why those were
+# skipped.
 # Exits non-zero on any failure.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -17,6 +18,12 @@ echo "== shellcheck"
 # that a script sources.
 mapfile -t shell_scripts < <(find scripts tests -name '*.sh' | sort)
 shellcheck -x "${shell_scripts[@]}"
+echo "== clang-format"
+# The C and C++ sources follow .clang-format; a file laid out otherwise
+# fails the run (clang-format-14 -i lays it out).
+mapfile -t sources < <(find abi acquisition analysis app benchmarks components config display platform \
+  recording resources scripts tests tools ui -name '*.cpp' -o -name '*.h' -o -name '*.c' | sort)
+clang-format-14 --dry-run --Werror "${sources[@]}"
 # Before the builds, so that the 32-bit build is configured with its Wine.
 wow64_start=$SECONDS
 wow64_status=0

@@ -26,17 +26,11 @@ constexpr int32_t kWordsPerPostDelay = 10;
 constexpr int kFixedShift = 16;
 constexpr int64_t kFixedOne = int64_t{1} << kFixedShift;
 
-int64_t fixedScale(int32_t pixels, int32_t units) {
-    return int64_t{pixels} * kFixedOne / units;
-}
+int64_t fixedScale(int32_t pixels, int32_t units) { return int64_t{pixels} * kFixedOne / units; }
 
-int32_t scaled(int64_t scale, int32_t value) {
-    return static_cast<int32_t>((scale * value) >> kFixedShift);
-}
+int32_t scaled(int64_t scale, int32_t value) { return static_cast<int32_t>((scale * value) >> kFixedShift); }
 
-bool isWord(char c) {
-    return c != ' ';
-}
+bool isWord(char c) { return c != ' '; }
 
 }  // namespace
 
@@ -73,9 +67,7 @@ int32_t wrappingWidth(int32_t widestWord, int32_t zerosWidth, size_t wordCount) 
     return wordCount < 3 ? width : 2 * width;
 }
 
-BalloonShape::BalloonShape() {
-    adopt(kDefaultShape, std::size(kDefaultShape), kDefaultTextBox);
-}
+BalloonShape::BalloonShape() { adopt(kDefaultShape, std::size(kDefaultShape), kDefaultTextBox); }
 
 BalloonShape::BalloonShape(const Point* points, size_t count, const ShapeBox* textBox) {
     const bool usable = points != nullptr && count >= kMinShapePoints && textBox != nullptr &&

@@ -84,8 +84,8 @@ public:
 
     const std::vector<Point>& points() const { return points_; }
     const ShapeBox& textBox() const { return textBox_; }
-    int32_t width() const { return width_; }     // largest x + 2
-    int32_t height() const { return height_; }   // largest y + 1
+    int32_t width() const { return width_; }    // largest x + 2
+    int32_t height() const { return height_; }  // largest y + 1
 
 private:
     void adopt(const Point* points, size_t count, const ShapeBox& textBox);
@@ -139,10 +139,10 @@ inline constexpr int32_t kFadeAlphaStep = 5;
 inline constexpr int32_t kFadePeriodMs = 40;
 
 struct FadeStep {
-    bool apply;          // set the window's opacity to appliedAlpha
+    bool apply;  // set the window's opacity to appliedAlpha
     int32_t appliedAlpha;
-    bool restartTimer;   // the first step: the timer goes on at kFadePeriodMs
-    bool destroy;        // the fade is over: kill the timer, destroy the window
+    bool restartTimer;  // the first step: the timer goes on at kFadePeriodMs
+    bool destroy;       // the fade is over: kill the timer, destroy the window
 };
 
 // One step of the fade (the display timer or a click). `alpha` is the

@@ -19,9 +19,7 @@ constexpr int kMaxParentDepth = 64;
 // Class names are read with at most this many characters.
 constexpr int kClassNameChars = 101;
 
-HGDIOBJ balloonFont() {
-    return GetStockObject(SYSTEM_FONT);
-}
+HGDIOBJ balloonFont() { return GetStockObject(SYSTEM_FONT); }
 
 // Tiles `bitmap` over `rect` (right and bottom inclusive) on `dc`, on the
 // grid that starts at originX, originY. Drawing is clipped to `clip`, or to
@@ -155,19 +153,17 @@ private:
         balloon_ = std::move(shown);
     }
 
-    std::unique_ptr<BalloonWindow> balloon_;    // shown or last shown
-    HWND window_ = nullptr;                     // the window whose controls have help
+    std::unique_ptr<BalloonWindow> balloon_;  // shown or last shown
+    HWND window_ = nullptr;                   // the window whose controls have help
     const HelpEntry* table_ = nullptr;
     int bitmapId_ = 0;
     int32_t postDelay_ = 0;
-    bool timerRunning_ = false;                 // timer kHoverTimer of window_
+    bool timerRunning_ = false;  // timer kHoverTimer of window_
     HoverTracker tracker_;
 };
 
 // The top-level window that holds the help of `window`.
-HWND helpHolder(HWND window) {
-    return window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr;
-}
+HWND helpHolder(HWND window) { return window != nullptr ? GetAncestor(window, GA_ROOT) : nullptr; }
 
 BalloonHelp* helpOn(HWND holder) {
     return holder != nullptr ? static_cast<BalloonHelp*>(GetPropW(holder, kHelpProperty)) : nullptr;
@@ -221,8 +217,7 @@ void BalloonClassInfo::FillClass(WNDCLASSEXW& description) {
     description.lpszMenuName = nullptr;
 }
 
-BalloonWindow::BalloonWindow(int bitmapId, const balloon::Point* shape, size_t count,
-                             const balloon::ShapeBox* textBox)
+BalloonWindow::BalloonWindow(int bitmapId, const balloon::Point* shape, size_t count, const balloon::ShapeBox* textBox)
     : PopupWindow(kClassName, &balloonClass_), shape_(shape, count, textBox) {
     loadBackground(bitmapId);
 }
@@ -350,9 +345,7 @@ int32_t BalloonWindow::onPositionChanging(LPARAM position) {
     return kNotHandled;
 }
 
-int32_t BalloonWindow::onMouseActivate() {
-    return MA_NOACTIVATE;
-}
+int32_t BalloonWindow::onMouseActivate() { return MA_NOACTIVATE; }
 
 void BalloonWindow::OnDestroyed() {
     if (hwnd != nullptr) KillTimer(hwnd, kDisplayTimer);

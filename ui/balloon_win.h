@@ -55,7 +55,7 @@ public:
 
     uint32_t mirrorFlags() const { return mirror_; }  // balloon::kTailRight, balloon::kBelowPoint
     int32_t durationMs() const { return duration_; }
-    int32_t alpha() const { return alpha_; }          // 0..200; 0 without a fade function
+    int32_t alpha() const { return alpha_; }  // 0..200; 0 without a fade function
     const RECT& textRect() const { return textRect_; }
     bool hasBackground() const { return background_ != nullptr; }
     const std::string& text() const { return text_; }
@@ -77,10 +77,10 @@ private:
     BalloonClassInfo balloonClass_;
     FadeFunction fade_ = nullptr;
     int32_t alpha_ = 0;
-    HRGN frameRegion_ = nullptr;    // a copy of the outline for the border; the window owns the outline
-    RECT textRect_ = {};            // window pixels
+    HRGN frameRegion_ = nullptr;  // a copy of the outline for the border; the window owns the outline
+    RECT textRect_ = {};          // window pixels
     uint32_t mirror_ = 0;
-    int32_t duration_ = 4000;       // ms before the fade; Show sets it
+    int32_t duration_ = 4000;  // ms before the fade; Show sets it
     std::string text_;
     HBITMAP background_ = nullptr;  // tiled on the grid of its origin
     int32_t backgroundOriginX_ = 0;

@@ -37,18 +37,12 @@ void destroyedSafely(Window& window) {
     }
 }
 
-DialogWindow* dialogObject(HWND hwnd) {
-    return reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-}
+DialogWindow* dialogObject(HWND hwnd) { return reinterpret_cast<DialogWindow*>(GetWindowLongPtrW(hwnd, DWLP_USER)); }
 
-Window* popupObject(HWND hwnd) {
-    return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, 0));
-}
+Window* popupObject(HWND hwnd) { return reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, 0)); }
 
 // A dialog procedure answers TRUE or FALSE: not handled (-1) and 0 give FALSE.
-INT_PTR dialogResult(int32_t result) {
-    return (result != kNotHandled && result != 0) ? TRUE : FALSE;
-}
+INT_PTR dialogResult(int32_t result) { return (result != kNotHandled && result != 0) ? TRUE : FALSE; }
 
 // Keeps the window's final screen rectangle in the object.
 void recordRectangle(Window& window) {
@@ -60,9 +54,7 @@ void recordRectangle(Window& window) {
     window.height = rect.bottom - rect.top;
 }
 
-bool isControlColourMessage(UINT message) {
-    return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC;
-}
+bool isControlColourMessage(UINT message) { return message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC; }
 
 // Messages that the subclass procedure offers to the object before the
 // dialog's own procedure sees them.
@@ -108,13 +100,9 @@ int32_t MessageHandler::call(Window& window, WPARAM wParam, LPARAM lParam) const
 // ---------------------------------------------------------------------------
 // Window
 
-const MessageMapEntry* Window::GetMessageMap() {
-    return nullptr;
-}
+const MessageMapEntry* Window::GetMessageMap() { return nullptr; }
 
-void Window::OnDestroyed() {
-    hwnd = nullptr;
-}
+void Window::OnDestroyed() { hwnd = nullptr; }
 
 void Window::OnPaint(HDC, const RECT&) {}
 
@@ -125,8 +113,8 @@ int32_t Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     const uint32_t id = LOWORD(wParam);
     for (; !row->handler.empty(); ++row) {
         if (row->message != message) continue;
-        const bool idMatches = row->firstId == 0 || row->firstId == id ||
-                               (row->lastId != 0 && row->firstId <= id && id <= row->lastId);
+        const bool idMatches =
+            row->firstId == 0 || row->firstId == id || (row->lastId != 0 && row->firstId <= id && id <= row->lastId);
         if (!idMatches) continue;
         currentMessage = message;
         // An inert row (kind outside 0..3) matches but passes the message on.
@@ -184,8 +172,7 @@ DialogWindow::~DialogWindow() {
     // Only a window that still names this object is ours to take down.
     if (hwnd == nullptr || !IsWindow(hwnd) || dialogObject(hwnd) != this) return;
     SetWindowLongPtrW(hwnd, DWLP_USER, 0);
-    if (previousProc != nullptr &&
-        GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc)) {
+    if (previousProc != nullptr && GetWindowLongPtrW(hwnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc)) {
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previousProc));
     }
     previousProc = nullptr;
@@ -194,8 +181,8 @@ DialogWindow::~DialogWindow() {
 }
 
 HWND DialogWindow::CreateModeless(HINSTANCE instance, int resourceId, HWND owner) {
-    const HWND created = CreateDialogParamW(instance, MAKEINTRESOURCEW(resourceId), owner, &DialogProc,
-                                            reinterpret_cast<LPARAM>(this));
+    const HWND created =
+        CreateDialogParamW(instance, MAKEINTRESOURCEW(resourceId), owner, &DialogProc, reinterpret_cast<LPARAM>(this));
     if (created == nullptr) hwnd = nullptr;
     return created;
 }
@@ -203,8 +190,7 @@ HWND DialogWindow::CreateModeless(HINSTANCE instance, int resourceId, HWND owner
 bool DialogWindow::Subclass() {
     if (hwnd == nullptr || dialogObject(hwnd) != this) return false;
     if (previousProc != nullptr) return true;
-    const LONG_PTR previous =
-        SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
+    const LONG_PTR previous = SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
     if (previous == 0) return false;
     previousProc = reinterpret_cast<WNDPROC>(previous);
     return true;
@@ -220,8 +206,8 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND hwnd, UINT message, WPARAM wParam
     }
     // The subclass procedure has dispatched these already; no control of the
     // program is owner-drawn, so item sizes stay as proposed.
-    if (message == WM_PAINT || message == WM_SETCURSOR || message == WM_MOUSEMOVE ||
-        isControlColourMessage(message) || message == WM_MEASUREITEM) {
+    if (message == WM_PAINT || message == WM_SETCURSOR || message == WM_MOUSEMOVE || isControlColourMessage(message) ||
+        message == WM_MEASUREITEM) {
         return FALSE;
     }
     DialogWindow* self = dialogObject(hwnd);
@@ -347,10 +333,9 @@ HWND PopupWindow::Create(HWND parent, const char* title, int32_t newLeft, int32_
     }
 
     title_ = title != nullptr ? title : "";
-    const HWND created =
-        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOPMOST, widenCp1251(info.className).c_str(),
-                        widenCp1251(title_.c_str()).c_str(), WS_POPUP | WS_VISIBLE, newLeft, newTop, newWidth,
-                        newHeight, parent, nullptr, instance, static_cast<Window*>(this));
+    const HWND created = CreateWindowExW(WS_EX_LAYERED | WS_EX_TOPMOST, widenCp1251(info.className).c_str(),
+                                         widenCp1251(title_.c_str()).c_str(), WS_POPUP | WS_VISIBLE, newLeft, newTop,
+                                         newWidth, newHeight, parent, nullptr, instance, static_cast<Window*>(this));
     if (created != nullptr) {
         left = newLeft;
         top = newTop;

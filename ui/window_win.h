@@ -23,10 +23,10 @@ class Window;
 // takes. Any other value makes the row inert (it matches, but is skipped).
 namespace Args {
 enum Kind : int32_t {
-    None = 0,       // int32_t handler()
-    WParam = 1,     // int32_t handler(WPARAM)
-    LParam = 2,     // int32_t handler(LPARAM)
-    Both = 3,       // int32_t handler(WPARAM, LPARAM)
+    None = 0,    // int32_t handler()
+    WParam = 1,  // int32_t handler(WPARAM)
+    LParam = 2,  // int32_t handler(LPARAM)
+    Both = 3,    // int32_t handler(WPARAM, LPARAM)
 };
 }
 
@@ -111,17 +111,19 @@ struct InertRow {};
 inline constexpr InertRow kInertRow{};
 
 struct MessageMapEntry {
-    uint32_t message;   // window message number
-    uint32_t firstId;   // 0: any; else matched against LOWORD(wParam)
-    uint32_t lastId;    // 0: firstId only; else the inclusive range firstId..lastId
-    int32_t argKind;    // Args::Kind of the handler; kInertKind: the row calls nothing
-    MessageHandler handler;     // empty: end of the table
+    uint32_t message;        // window message number
+    uint32_t firstId;        // 0: any; else matched against LOWORD(wParam)
+    uint32_t lastId;         // 0: firstId only; else the inclusive range firstId..lastId
+    int32_t argKind;         // Args::Kind of the handler; kInertKind: the row calls nothing
+    MessageHandler handler;  // empty: end of the table
 
     static constexpr int32_t kInertKind = 4;
 
-    constexpr MessageMapEntry(uint32_t rowMessage, uint32_t rowFirstId, uint32_t rowLastId,
-                              MessageHandler rowHandler)
-        : message(rowMessage), firstId(rowFirstId), lastId(rowLastId), argKind(rowHandler.kind()),
+    constexpr MessageMapEntry(uint32_t rowMessage, uint32_t rowFirstId, uint32_t rowLastId, MessageHandler rowHandler)
+        : message(rowMessage),
+          firstId(rowFirstId),
+          lastId(rowLastId),
+          argKind(rowHandler.kind()),
           handler(rowHandler) {}
     constexpr MessageMapEntry(uint32_t rowMessage, uint32_t rowFirstId, uint32_t rowLastId, InertRow,
                               MessageHandler rowHandler)
@@ -153,7 +155,7 @@ public:
     virtual void Place(int32_t left, int32_t top);
     virtual ~Window() = default;
 
-    uint32_t currentMessage = 0;    // message of the row being handled; 0 when none matched
+    uint32_t currentMessage = 0;  // message of the row being handled; 0 when none matched
     HWND hwnd = nullptr;
     // Position the window was last placed at; after WM_DESTROY, its final
     // screen rectangle.
@@ -184,8 +186,8 @@ public:
     // Installed over the dialog's own window procedure.
     static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-    HICON icon = nullptr;           // painted when minimised, returned for icon queries
-    WNDPROC previousProc = nullptr; // the dialog's own procedure while subclassed
+    HICON icon = nullptr;            // painted when minimised, returned for icon queries
+    WNDPROC previousProc = nullptr;  // the dialog's own procedure while subclassed
 };
 
 // Lets the owner of a PopupWindow adjust the window class just before it is
@@ -196,7 +198,7 @@ public:
     virtual ~WindowClassInfo() = default;
 
     static constexpr size_t kMaxClassNameChars = 49;
-    char className[52] = {};    // empty: not registered by this object yet
+    char className[52] = {};  // empty: not registered by this object yet
 };
 
 // Class name of a pop-up window whose class gives no name of its own.
@@ -215,8 +217,7 @@ public:
     // Registers the class once per object, destroys a window created before,
     // creates a visible layered topmost pop-up and places it on the screen.
     // `title` is code page 1251. Returns the window or null.
-    HWND Create(HWND parent, const char* title, int32_t left, int32_t top, int32_t width,
-                int32_t height);
+    HWND Create(HWND parent, const char* title, int32_t left, int32_t top, int32_t width, int32_t height);
 
     // The pop-up procedure, given at class registration.
     static LRESULT CALLBACK PopupProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);

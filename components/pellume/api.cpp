@@ -36,9 +36,8 @@ public:
     }
     // pointsPerCurve limits how far x zooms in; each DrawCurve gives its own
     // count.
-    int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* range,
-                              int32_t pointsPerCurve, int32_t reserved1,
-                              int32_t reserved2) override {
+    int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* range, int32_t pointsPerCurve,
+                              int32_t reserved1, int32_t reserved2) override {
         try {
             if (!client || !range) return 0;
             return plot_.beginDraw(static_cast<HDC>(dc), *client, *range, pointsPerCurve) ? 1 : 0;
@@ -50,8 +49,8 @@ public:
     int32_t QV_CALL Reserved7() override { return 0; }
     // The values are taken as consecutive; `step` (always 1) is not used.
     int32_t QV_CALL DrawCurve(const float* values, int32_t count, int32_t step, int32_t reserved1,
-                              const uint32_t* colour, int32_t reserved2,
-                              const MarkerRecord* markers, int32_t reserved3) override {
+                              const uint32_t* colour, int32_t reserved2, const MarkerRecord* markers,
+                              int32_t reserved3) override {
         try {
             return plot_.drawCurve(values, count, colour, markers) ? 1 : 0;
         } catch (...) {
@@ -74,8 +73,7 @@ public:
             return 0;
         }
     }
-    int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, int32_t point,
-                                  int32_t kind) override {
+    int32_t QV_CALL OnMouseButton(const PlotRect* client, int32_t button, int32_t point, int32_t kind) override {
         try {
             return plot_.onMouseButton(button, point, kind) ? 1 : 0;
         } catch (...) {

@@ -11,8 +11,8 @@
 
 namespace pellume {
 
-Layout computeLayout(int32_t width, int32_t height, int32_t marginX, int32_t marginY,
-                     int32_t frameWidth, int32_t labelWidth, int32_t textHeight) {
+Layout computeLayout(int32_t width, int32_t height, int32_t marginX, int32_t marginY, int32_t frameWidth,
+                     int32_t labelWidth, int32_t textHeight) {
     marginX = std::max(marginX, 0);
     marginY = std::max(marginY, 0);
     frameWidth = std::max(frameWidth, 0);
@@ -31,8 +31,7 @@ Layout computeLayout(int32_t width, int32_t height, int32_t marginX, int32_t mar
     if (in.bottom <= in.top) in.bottom = in.top + 1;
 
     layout.yLabels = {marginX, 0, in.left - frameWidth, height};
-    layout.xLabels = {marginX, in.bottom + frameWidth, width - marginX,
-                      in.bottom + frameWidth + textHeight};
+    layout.xLabels = {marginX, in.bottom + frameWidth, width - marginX, in.bottom + frameWidth + textHeight};
     return layout;
 }
 
@@ -97,8 +96,7 @@ bool extremesSkippingNaN(const float* v, int64_t n, float& low, float& high) {
             lo1 = _mm_min_ps(d, lo1);
             hi0 = _mm_max_ps(c, hi0);
             hi1 = _mm_max_ps(d, hi1);
-            unordered = _mm_or_ps(unordered,
-                                  _mm_or_ps(_mm_cmpunord_ps(a, b), _mm_cmpunord_ps(c, d)));
+            unordered = _mm_or_ps(unordered, _mm_or_ps(_mm_cmpunord_ps(a, b), _mm_cmpunord_ps(c, d)));
         }
         nan |= _mm_movemask_ps(unordered) != 0;
         alignas(16) float l[4], h[4];
@@ -194,16 +192,15 @@ int32_t windowColumn(int64_t i, const PointWindow& window, int32_t width) {
 
 IndexRange visiblePoints(int32_t count, const PointWindow& window, int32_t width) {
     if (count <= 0 || width <= 0 || !usable(window)) return {0, 0};
-    return {firstPointOfColumn(0, count, window, width),
-            firstPointOfColumn(width, count, window, width)};
+    return {firstPointOfColumn(0, count, window, width), firstPointOfColumn(width, count, window, width)};
 }
 
 void reduceToColumns(const float* values, int32_t count, int32_t width, ColumnExtent* columns) {
     reduceToColumns(values, count, PointWindow{0.0, static_cast<double>(count)}, width, columns);
 }
 
-void reduceToColumns(const float* values, int32_t count, const PointWindow& window,
-                     int32_t width, ColumnExtent* columns) {
+void reduceToColumns(const float* values, int32_t count, const PointWindow& window, int32_t width,
+                     ColumnExtent* columns) {
     if (width <= 0) return;
     const int64_t n = count > 0 && values ? count : 0;
     const bool shown = n > 0 && usable(window);

@@ -21,15 +21,15 @@ struct PixelRect {
 struct Layout {
     PixelRect interior;
     int32_t frameWidth;
-    PixelRect yLabels;      // column of the y numbers, right-aligned
-    PixelRect xLabels;      // row of the x numbers
+    PixelRect yLabels;  // column of the y numbers, right-aligned
+    PixelRect xLabels;  // row of the x numbers
 };
 
 // width, height: client size; marginX, marginY: room left/right and
 // above/below; labelWidth: widest y number or unit text; textHeight: one
 // line. The interior keeps at least one pixel in each direction.
-Layout computeLayout(int32_t width, int32_t height, int32_t marginX, int32_t marginY,
-                     int32_t frameWidth, int32_t labelWidth, int32_t textHeight);
+Layout computeLayout(int32_t width, int32_t height, int32_t marginX, int32_t marginY, int32_t frameWidth,
+                     int32_t labelWidth, int32_t textHeight);
 
 // Row of a value: `dataTop` on the interior's first row, `dataBottom` on its
 // last, linear between. Rows far outside are clamped to kFarRows beyond the
@@ -91,8 +91,8 @@ IndexRange visiblePoints(int32_t count, const PointWindow& window, int32_t width
 
 // columns[c] for c < width gathers the values whose windowColumn is c; only
 // the visible points are read.
-void reduceToColumns(const float* values, int32_t count, const PointWindow& window,
-                     int32_t width, ColumnExtent* columns);
+void reduceToColumns(const float* values, int32_t count, const PointWindow& window, int32_t width,
+                     ColumnExtent* columns);
 
 // Decimals for scale numbers that are `step` apart: enough to tell
 // neighbours apart: as many as the step needs, at most its two significant

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
-#include <cwchar>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 namespace pellume {
 
@@ -62,8 +62,7 @@ uint64_t fingerprint(const float* v, int32_t count) {
 COLORREF colourOf(uint32_t value) { return static_cast<COLORREF>(value & 0xFFFFFF); }
 
 COLORREF midway(COLORREF a, COLORREF b) {
-    return RGB((GetRValue(a) + GetRValue(b)) / 2, (GetGValue(a) + GetGValue(b)) / 2,
-               (GetBValue(a) + GetBValue(b)) / 2);
+    return RGB((GetRValue(a) + GetRValue(b)) / 2, (GetGValue(a) + GetGValue(b)) / 2, (GetBValue(a) + GetBValue(b)) / 2);
 }
 
 void copyText(char* dest, size_t size, const char* text) {
@@ -101,7 +100,7 @@ bool Plot::setProperty(int32_t code, const void* value) {
         copyText(yUnit_, sizeof yUnit_, static_cast<const char*>(value));
         return true;
     case kPlotPropertyCursor: {
-        uint32_t record[5];     // {3, colour, 0, 0, 0}
+        uint32_t record[5];  // {3, colour, 0, 0, 0}
         std::memcpy(record, value, sizeof record);
         cursorColour_ = colourOf(record[1]);
         return true;
@@ -198,9 +197,8 @@ void Plot::prepareFont(const Look& look) {
     const int32_t height = -MulDiv(look.fontPoints, dpi, 72);
     HFONT replaced = nullptr;
     if (!font_ || height != fontHeight_ || std::strcmp(look.face, fontFace_) != 0) {
-        HFONT font = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                 OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                 DEFAULT_PITCH | FF_DONTCARE, look.face);
+        HFONT font = CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, look.face);
         if (font) {
             replaced = font_;
             font_ = font;
@@ -214,7 +212,7 @@ void Plot::prepareFont(const Look& look) {
         old = SelectObject(overlay_, font_);
         if (!previousOverlayFont_) previousOverlayFont_ = old;
     }
-    if (replaced) DeleteObject(replaced);   // selected nowhere any more
+    if (replaced) DeleteObject(replaced);  // selected nowhere any more
 }
 
 void Plot::fillRect(HDC dc, const PixelRect& r, COLORREF colour) {
@@ -225,8 +223,7 @@ void Plot::fillRect(HDC dc, const PixelRect& r, COLORREF colour) {
     ExtTextOutA(dc, 0, 0, ETO_OPAQUE, &rect, nullptr, 0, nullptr);
 }
 
-bool Plot::beginDraw(HDC dc, const PlotRect& client, const PlotRange& range,
-                     int32_t pointsPerCurve) {
+bool Plot::beginDraw(HDC dc, const PlotRect& client, const PlotRange& range, int32_t pointsPerCurve) {
     target_ = nullptr;
     deferred_ = false;
     if (!dc) return false;
@@ -237,8 +234,7 @@ bool Plot::beginDraw(HDC dc, const PlotRect& client, const PlotRange& range,
 
     look_ = look();
     prepareFont(look_);
-    const ViewRange full{range.xMin,       range.xMax,          range.scaleBottom,
-                         range.scaleTop,   range.dataBottom,    range.dataTop};
+    const ViewRange full{range.xMin, range.xMax, range.scaleBottom, range.scaleTop, range.dataBottom, range.dataTop};
     mouse_.zoom().setFrame(full, xUnit_, yUnit_, viewKind_, pointsPerCurve);
     shown_ = mouse_.zoom().shown();
     layoutScales(look_);
@@ -283,8 +279,7 @@ void Plot::layoutScales(const Look& k) {
         formatLabel(s.y[i], sizeof s.y[i], shown_.scaleBottom + i * yStep, yDecimals);
         labelWidth = std::max(labelWidth, static_cast<int32_t>(textSize(memory_, s.y[i]).cx));
     }
-    layout_ = computeLayout(width_, height_, k.marginX, k.marginY, k.frameWidth,
-                            labelWidth + kLabelGap, s.textHeight);
+    layout_ = computeLayout(width_, height_, k.marginX, k.marginY, k.frameWidth, labelWidth + kLabelGap, s.textHeight);
 
     // x numbers, left to right; the last with the x unit.
     const int32_t columns = k.gridX;
@@ -295,8 +290,7 @@ void Plot::layoutScales(const Look& k) {
     char number[32];
     formatLabel(number, sizeof number, shown_.xMax, xDecimals);
     std::snprintf(s.xLast, sizeof s.xLast, xUnit_[0] ? "%s %s" : "%s", number, xUnit_);
-    for (int32_t i = 0; i < columns; ++i)
-        formatLabel(s.x[i], sizeof s.x[i], shown_.xMin + i * xStep, xDecimals);
+    for (int32_t i = 0; i < columns; ++i) formatLabel(s.x[i], sizeof s.x[i], shown_.xMin + i * xStep, xDecimals);
 }
 
 void Plot::paintFrame() {
@@ -370,8 +364,7 @@ void Plot::paintFrame() {
     }
 }
 
-bool Plot::drawCurve(const float* values, int32_t count, const uint32_t* colour,
-                     const MarkerRecord* markers) {
+bool Plot::drawCurve(const float* values, int32_t count, const uint32_t* colour, const MarkerRecord* markers) {
     if (!target_ || !values || count <= 0) return false;
     CurveKey key;
     std::memset(&key, 0, sizeof key);
@@ -382,9 +375,7 @@ bool Plot::drawCurve(const float* values, int32_t count, const uint32_t* colour,
         std::memcpy(key.markers, markers, sizeof key.markers);
     }
     key.fingerprint = fingerprint(values, count);
-    auto sameKey = [&key](const KeptCurve& c) {
-        return std::memcmp(&c.key, &key, sizeof key) == 0;
-    };
+    auto sameKey = [&key](const KeptCurve& c) { return std::memcmp(&c.key, &key, sizeof key) == 0; };
 
     const size_t index = curveIndex_++;
     if (deferred_) {
@@ -447,9 +438,7 @@ const Plot::Columns* Plot::columnsFor(const KeptCurve& c) const {
     const PointWindow window = pointWindow(frameKey_.full, shown_, c.key.count);
     const int32_t width = layout_.interior.width();
     for (const Columns& k : c.windows) {
-        if (k.width == width && k.window.first == window.first &&
-            k.window.length == window.length)
-            return &k;
+        if (k.width == width && k.window.first == window.first && k.window.length == window.length) return &k;
     }
     return nullptr;
 }
@@ -485,8 +474,7 @@ void Plot::paintCurve(const KeptCurve& curve, const Columns& c) {
     for (int32_t i = 0; i < c.width; ++i) {
         const ColumnExtent& e = c.extents[static_cast<size_t>(i)];
         if (e.points == 0) continue;
-        nodes_.push_back({in.left + i, map.row(e.first), map.row(e.last), map.row(e.max),
-                          map.row(e.min)});
+        nodes_.push_back({in.left + i, map.row(e.first), map.row(e.last), map.row(e.max), map.row(e.min)});
     }
     if (c.afterIndex >= 0) addPoint(c.afterIndex, c.after);
 
@@ -514,8 +502,7 @@ void Plot::paintCurve(const KeptCurve& curve, const Columns& c) {
         HGDIOBJ oldPen = SelectObject(memory_, pen);
         for (size_t start = 0; start < segmentCounts_.size(); start += kPolylineChunk / 2) {
             const size_t n = std::min(kPolylineChunk / 2, segmentCounts_.size() - start);
-            PolyPolyline(memory_, &points_[2 * start], &segmentCounts_[start],
-                         static_cast<DWORD>(n));
+            PolyPolyline(memory_, &points_[2 * start], &segmentCounts_[start], static_cast<DWORD>(n));
         }
         SelectObject(memory_, oldPen);
         DeleteObject(pen);
@@ -523,8 +510,7 @@ void Plot::paintCurve(const KeptCurve& curve, const Columns& c) {
     // The spans straight into the pixels, clipped to the interior (the
     // lines above leave out their last pixel, which a span holds).
     GdiFlush();
-    const uint32_t pixel = (uint32_t(GetRValue(colour)) << 16) |
-                           (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
+    const uint32_t pixel = (uint32_t(GetRValue(colour)) << 16) | (uint32_t(GetGValue(colour)) << 8) | GetBValue(colour);
     const auto stride = static_cast<size_t>(width_);
     for (const NodeSpan& n : nodes_) {
         if (n.x < in.left || n.x >= in.right) continue;
@@ -550,7 +536,7 @@ void Plot::paintMarkers(const KeptCurve& curve, const Columns& c, const ValueMap
             fillRect(memory_, {in.left, y, in.right, y + 1}, colour);
         } else if (m.kind == kMarkerBin) {
             const float v = curve.markerValues[i];
-            if (v != v) continue;   // no such bin, or no value there
+            if (v != v) continue;  // no such bin, or no value there
             const int32_t column = windowColumn(m.bin, c.window, c.width);
             if (column < 0 || column >= c.width) continue;  // zoomed out of view
             const int32_t x = in.left + column;
@@ -586,11 +572,9 @@ bool Plot::endDraw() {
     if (mouse_.overlay().cursor) {
         BitBlt(overlay_, 0, 0, width_, height_, memory_, 0, 0, SRCCOPY);
         paintOverlay();
-        copied = BitBlt(target_, client_.left, client_.top, width_, height_, overlay_, 0, 0,
-                        SRCCOPY);
+        copied = BitBlt(target_, client_.left, client_.top, width_, height_, overlay_, 0, 0, SRCCOPY);
     } else {
-        copied = BitBlt(target_, client_.left, client_.top, width_, height_, memory_, 0, 0,
-                        SRCCOPY);
+        copied = BitBlt(target_, client_.left, client_.top, width_, height_, memory_, 0, 0, SRCCOPY);
     }
     target_ = nullptr;
     return copied != FALSE;
@@ -629,9 +613,7 @@ void Plot::paintOverlay() {
         MultiByteToWideChar(CP_ACP, 0, text, -1, line + n, 128 - n);
     };
     compose(L"", readOut(in, shown_, o.x, o.y, xUnit_, yUnit_));
-    if (o.rectangle)
-        compose(L"\u0394 ", readOutExtent(in, shown_, o.anchorX, o.anchorY, o.x, o.y, xUnit_,
-                                           yUnit_));
+    if (o.rectangle) compose(L"\u0394 ", readOutExtent(in, shown_, o.anchorX, o.anchorY, o.x, o.y, xUnit_, yUnit_));
     int32_t textWidth = 0;
     for (int i = 0; i < lineCount; ++i) {
         SIZE size{0, 0};
@@ -679,8 +661,7 @@ bool Plot::onMouseMove(int32_t keys, int32_t point) {
 bool Plot::onMouseButton(int32_t button, int32_t point, int32_t kind) {
     const PixelRect none{0, 0, 0, 0};
     const PlotPoint p = unpackPlotPoint(point);
-    const bool changed =
-        point < 0 ? false : mouse_.button(laidOut_ ? layout_.interior : none, button, p.x, p.y, kind);
+    const bool changed = point < 0 ? false : mouse_.button(laidOut_ ? layout_.interior : none, button, p.x, p.y, kind);
     // The program redraws after every press in the plot.
     noteMouseEvent();
     return changed;

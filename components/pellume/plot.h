@@ -58,8 +58,7 @@ public:
     // points inside the zoomed x range are reduced to pixel columns (each
     // column's minimum to maximum, joined to its neighbours), clipped to the
     // interior; then the markers (null or kMarkersPerChannel records).
-    bool drawCurve(const float* values, int32_t count, const uint32_t* colour,
-                   const MarkerRecord* markers);
+    bool drawCurve(const float* values, int32_t count, const uint32_t* colour, const MarkerRecord* markers);
     // Copies the frame, with the cursor read-out over it, onto the device
     // context given to beginDraw.
     bool endDraw();
@@ -81,9 +80,9 @@ private:
     // The scale numbers of a frame, laid out before anything is painted.
     struct Scales {
         int32_t textHeight;
-        char y[kMostDivisions + 1][32];     // bottom (0) to top; empty: left out
-        char x[kMostDivisions][32];         // left to right; empty: left out
-        char xLast[128];                    // x max and the x unit
+        char y[kMostDivisions + 1][32];  // bottom (0) to top; empty: left out
+        char x[kMostDivisions][32];      // left to right; empty: left out
+        char xLast[128];                 // x max and the x unit
         bool xShown;
     };
     // Everything a frame's look depends on besides its curves; compared
@@ -118,7 +117,7 @@ private:
     static constexpr size_t kKeptWindows = 4;
     struct KeptCurve {
         CurveKey key;
-        float markerValues[kMarkersPerChannel];    // value at each bin marker
+        float markerValues[kMarkersPerChannel];  // value at each bin marker
         std::vector<Columns> windows;
     };
 
@@ -144,11 +143,11 @@ private:
     COLORREF cursorColour_ = 0;
     int32_t viewKind_ = 0;
 
-    HDC memory_ = nullptr;          // off-screen context of the frame, kept between frames
-    HBITMAP bitmap_ = nullptr;      // a DIB section: pixels_, top-down rows of width_
-    uint32_t* pixels_ = nullptr;    // 0x00RRGGBB
+    HDC memory_ = nullptr;        // off-screen context of the frame, kept between frames
+    HBITMAP bitmap_ = nullptr;    // a DIB section: pixels_, top-down rows of width_
+    uint32_t* pixels_ = nullptr;  // 0x00RRGGBB
     HGDIOBJ previousBitmap_ = nullptr;
-    HDC overlay_ = nullptr;         // the frame with the cursor read-out over it
+    HDC overlay_ = nullptr;  // the frame with the cursor read-out over it
     HBITMAP overlayBitmap_ = nullptr;
     HGDIOBJ previousOverlayBitmap_ = nullptr;
     int32_t width_ = 0, height_ = 0;
@@ -156,9 +155,9 @@ private:
     HGDIOBJ previousFont_ = nullptr;
     HGDIOBJ previousOverlayFont_ = nullptr;
     char fontFace_[LF_FACESIZE] = "";
-    int32_t fontHeight_ = 0;        // logical units, negative: character height
+    int32_t fontHeight_ = 0;  // logical units, negative: character height
 
-    HDC target_ = nullptr;          // set from beginDraw to endDraw
+    HDC target_ = nullptr;  // set from beginDraw to endDraw
     PlotRect client_{};
     Look look_{};
     ViewRange shown_{};
@@ -174,13 +173,13 @@ private:
     std::vector<DWORD> segmentCounts_;
 
     MouseZoom mouse_;
-    bool laidOut_ = false;          // layout_ holds a frame's layout: the mouse can be placed
+    bool laidOut_ = false;  // layout_ holds a frame's layout: the mouse can be placed
 
-    FrameKey frameKey_{};           // of the frame being drawn
-    FrameKey keptKey_{};            // of the frame in memory_
-    bool kept_ = false;             // memory_ holds a whole frame, keptKey_ and keptCurves_ tell it
-    bool reuse_ = false;            // this frame answers a mouse event
-    bool deferred_ = false;         // nothing painted yet: the kept frame may stand
+    FrameKey frameKey_{};    // of the frame being drawn
+    FrameKey keptKey_{};     // of the frame in memory_
+    bool kept_ = false;      // memory_ holds a whole frame, keptKey_ and keptCurves_ tell it
+    bool reuse_ = false;     // this frame answers a mouse event
+    bool deferred_ = false;  // nothing painted yet: the kept frame may stand
     size_t curveIndex_ = 0;
     std::vector<KeptCurve> keptCurves_;
     uint32_t framedMouseEvents_ = 0;

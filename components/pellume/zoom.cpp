@@ -17,12 +17,8 @@ bool inside(const PixelRect& in, int32_t x, int32_t y) {
 }
 
 // Positions on an axis as fractions of the full span: 0 at `from`, 1 at `to`.
-double fractionOf(const Span& full, double value) {
-    return (value - full.from) / (full.to - full.from);
-}
-double valueAt(const Span& full, double fraction) {
-    return full.from + fraction * (full.to - full.from);
-}
+double fractionOf(const Span& full, double value) { return (value - full.from) / (full.to - full.from); }
+double valueAt(const Span& full, double fraction) { return full.from + fraction * (full.to - full.from); }
 
 // The span of fractions [first, first + length], moved inside 0 .. 1; the
 // full span itself, exactly, when it covers all of it.
@@ -85,8 +81,8 @@ double rowStep(const PixelRect& in, const ViewRange& shown) {
 bool xZoomable(const ViewRange& r) { return finite(r.xMin, r.xMax) && r.xMax > r.xMin; }
 
 bool yZoomable(const ViewRange& r) {
-    return finite(r.scaleBottom, r.scaleTop) && finite(r.dataBottom, r.dataTop) &&
-           r.scaleTop != r.scaleBottom && r.dataTop != r.dataBottom;
+    return finite(r.scaleBottom, r.scaleTop) && finite(r.dataBottom, r.dataTop) && r.scaleTop != r.scaleBottom &&
+           r.dataTop != r.dataBottom;
 }
 
 double xAt(const PixelRect& in, const ViewRange& shown, int32_t column) {
@@ -100,8 +96,7 @@ double scaleAt(const PixelRect& in, const ViewRange& shown, int32_t row) {
 }
 
 double dataAtScale(const ViewRange& r, double scale) {
-    return r.dataBottom +
-           (scale - r.scaleBottom) * (r.dataTop - r.dataBottom) / (r.scaleTop - r.scaleBottom);
+    return r.dataBottom + (scale - r.scaleBottom) * (r.dataTop - r.dataBottom) / (r.scaleTop - r.scaleBottom);
 }
 
 PointWindow pointWindow(const ViewRange& full, const ViewRange& shown, int32_t count) {
@@ -111,8 +106,8 @@ PointWindow pointWindow(const ViewRange& full, const ViewRange& shown, int32_t c
     return {(shown.xMin - full.xMin) / span * n, (shown.xMax - shown.xMin) / span * n};
 }
 
-Readout readOut(const PixelRect& in, const ViewRange& shown, int32_t column, int32_t row,
-                const char* xUnit, const char* yUnit) {
+Readout readOut(const PixelRect& in, const ViewRange& shown, int32_t column, int32_t row, const char* xUnit,
+                const char* yUnit) {
     Readout r{};
     if (finite(shown.xMin, shown.xMax))
         writeValue(r.x, sizeof r.x, xAt(in, shown, column), columnStep(in, shown), xUnit);
@@ -121,8 +116,8 @@ Readout readOut(const PixelRect& in, const ViewRange& shown, int32_t column, int
     return r;
 }
 
-Readout readOutExtent(const PixelRect& in, const ViewRange& shown, int32_t column1, int32_t row1,
-                      int32_t column2, int32_t row2, const char* xUnit, const char* yUnit) {
+Readout readOutExtent(const PixelRect& in, const ViewRange& shown, int32_t column1, int32_t row1, int32_t column2,
+                      int32_t row2, const char* xUnit, const char* yUnit) {
     Readout r{};
     if (finite(shown.xMin, shown.xMax)) {
         const double dx = std::fabs(xAt(in, shown, column2) - xAt(in, shown, column1));
@@ -135,16 +130,15 @@ Readout readOutExtent(const PixelRect& in, const ViewRange& shown, int32_t colum
     return r;
 }
 
-bool Zoom::setFrame(const ViewRange& full, const char* xUnit, const char* yUnit,
-                    int32_t viewKind, int32_t points) {
+bool Zoom::setFrame(const ViewRange& full, const char* xUnit, const char* yUnit, int32_t viewKind, int32_t points) {
     const std::string x = xUnit ? xUnit : "";
     const std::string y = yUnit ? yUnit : "";
     const bool sameScale = full.scaleBottom == full_.scaleBottom && full.scaleTop == full_.scaleTop;
     const bool sameData = full.dataBottom == full_.dataBottom && full.dataTop == full_.dataTop;
     const bool sameReference = !controlsRead_ || !sameScale || sameData;
     controlsRead_ = false;
-    const bool sameAxes = full.xMin == full_.xMin && full.xMax == full_.xMax && x == xUnit_ &&
-                          y == yUnit_ && viewKind == viewKind_ && sameReference;
+    const bool sameAxes = full.xMin == full_.xMin && full.xMax == full_.xMax && x == xUnit_ && y == yUnit_ &&
+                          viewKind == viewKind_ && sameReference;
     full_ = full;
     xUnit_ = x;
     yUnit_ = y;
@@ -180,9 +174,7 @@ ViewRange Zoom::shown() const {
     return r;
 }
 
-double Zoom::narrowestX() const {
-    return std::min(points_ > 0 ? kFewestPoints / points_ : kNarrowestX, 1.0);
-}
+double Zoom::narrowestX() const { return std::min(points_ > 0 ? kFewestPoints / points_ : kNarrowestX, 1.0); }
 
 bool Zoom::push(const Level& level) {
     if (levels_.size() >= kMostLevels) return false;
@@ -256,8 +248,7 @@ bool MouseZoom::move(const PixelRect& in, int32_t keys, int32_t x, int32_t y) {
             const ViewRange shown = zoom_.shown();
             if (inside(in, overlay_.anchorX, overlay_.anchorY))
                 changed = zoom_.zoomAbout(xAt(in, shown, overlay_.anchorX), NAN, 2.0);
-        } else if (std::abs(x - overlay_.anchorX) >= kDragPixels ||
-                   std::abs(y - overlay_.anchorY) >= kDragPixels) {
+        } else if (std::abs(x - overlay_.anchorX) >= kDragPixels || std::abs(y - overlay_.anchorY) >= kDragPixels) {
             state_ = State::Dragging;
         }
     }
@@ -285,7 +276,7 @@ bool MouseZoom::leave(const PixelRect& in, int32_t keys) {
     if (in.width() <= 0 || in.height() <= 0) return false;
     const Overlay before = overlay_;
     const bool held = (keys & kLeftButtonHeld) != 0;
-    if (state_ == State::Dragging && held) return false;    // the rectangle stays as it is
+    if (state_ == State::Dragging && held) return false;  // the rectangle stays as it is
     if (!held) state_ = State::Idle;
     overlay_ = Overlay{};
     overlay_.anchorX = before.anchorX;
@@ -303,8 +294,7 @@ bool MouseZoom::finishDrag(const PixelRect& in) {
     const int32_t bottom = std::max(overlay_.anchorY, overlay_.y);
     const Span x{xAt(in, shown, left), xAt(in, shown, right)};
     const Span scale{scaleAt(in, shown, bottom), scaleAt(in, shown, top)};
-    return zoom_.zoomTo(right - left >= kDragPixels ? &x : nullptr,
-                        bottom - top >= kDragPixels ? &scale : nullptr);
+    return zoom_.zoomTo(right - left >= kDragPixels ? &x : nullptr, bottom - top >= kDragPixels ? &scale : nullptr);
 }
 
 bool MouseZoom::button(const PixelRect& in, int32_t button, int32_t x, int32_t y, int32_t kind) {
@@ -325,7 +315,7 @@ bool MouseZoom::button(const PixelRect& in, int32_t button, int32_t x, int32_t y
             overlay_.anchorY = y;
         }
     } else if (kind == kPress && button == 2) {
-        if (!leftWasDown) changed = zoom_.back();   // a pending click or drag is only dropped
+        if (!leftWasDown) changed = zoom_.back();  // a pending click or drag is only dropped
     }
     overlay_.cursor = inside(in, x, y);
     overlay_.x = overlay_.cursor ? x : 0;

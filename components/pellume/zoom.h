@@ -67,11 +67,11 @@ struct Readout {
     char y[48];
 };
 // The values under the pixel (column, row).
-Readout readOut(const PixelRect& in, const ViewRange& shown, int32_t column, int32_t row,
-                const char* xUnit, const char* yUnit);
+Readout readOut(const PixelRect& in, const ViewRange& shown, int32_t column, int32_t row, const char* xUnit,
+                const char* yUnit);
 // The extent from one pixel to another: both differences as positive values.
-Readout readOutExtent(const PixelRect& in, const ViewRange& shown, int32_t column1, int32_t row1,
-                      int32_t column2, int32_t row2, const char* xUnit, const char* yUnit);
+Readout readOutExtent(const PixelRect& in, const ViewRange& shown, int32_t column1, int32_t row1, int32_t column2,
+                      int32_t row2, const char* xUnit, const char* yUnit);
 
 // The zoom levels of one plot. With no level it shows the full range.
 class Zoom {
@@ -89,8 +89,7 @@ public:
     // curve (0: not known). Drops the levels when x min or max, a unit text
     // or the view kind differ from the last frame's, or x is not zoomable;
     // returns whether it dropped any.
-    bool setFrame(const ViewRange& full, const char* xUnit, const char* yUnit, int32_t viewKind,
-                  int32_t points);
+    bool setFrame(const ViewRange& full, const char* xUnit, const char* yUnit, int32_t viewKind, int32_t points);
     // The program read its controls back (the view may have changed): the
     // next frame also drops the levels when its scale pair is the last
     // frame's but its data pair is not. That frame shows the data of the
@@ -162,7 +161,7 @@ inline bool operator!=(const Overlay& a, const Overlay& b) { return !(a == b); }
 // becomes a drag never shows an intermediate level.
 class MouseZoom {
 public:
-    static constexpr int32_t kLeftButtonHeld = 1;   // keys flag: MK_LBUTTON
+    static constexpr int32_t kLeftButtonHeld = 1;  // keys flag: MK_LBUTTON
     static constexpr int32_t kDragPixels = 3;
     static constexpr int32_t kPress = 0;
     static constexpr int32_t kDoubleClick = 3;

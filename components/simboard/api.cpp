@@ -76,9 +76,7 @@ private:
 
 class Utility final : public IADCUtility {
 public:
-    Utility() : settings_(currentSettings()), acquisition_(clock_) {
-        acquisition_.configure(settings_);
-    }
+    Utility() : settings_(currentSettings()), acquisition_(clock_) { acquisition_.configure(settings_); }
     ~Utility() {
         if (device_) device_->Release();
     }
@@ -93,8 +91,7 @@ public:
     // The settings are read again, so that a file written after the utility
     // was created still counts. `blockHint` is frames per block until
     // property 27 sets the size.
-    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved,
-                         int32_t blockHint) override {
+    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved, int32_t blockHint) override {
         try {
             settings_ = currentSettings();
             acquisition_.configure(settings_);
@@ -158,9 +155,9 @@ private:
         case kUtilityPropertyReadyBlocks:
         case kUtilityPropertyConnected: {
             if (!value) return 0;
-            const int32_t answer = code == kUtilityPropertyReadyBlocks
-                                       ? acquisition_.readyBlocks()
-                                       : acquisition_.connected() ? 1 : 0;
+            const int32_t answer = code == kUtilityPropertyReadyBlocks ? acquisition_.readyBlocks()
+                                   : acquisition_.connected()          ? 1
+                                                                       : 0;
             std::memcpy(value, &answer, sizeof answer);
             return 1;
         }

@@ -19,15 +19,14 @@ constexpr double kTwoPi = 6.283185307179586476925286766559;
 // below the middle, channel k takes entry k mod 6.
 constexpr int32_t kDefaultBins[6] = {21, 103, 185, 267, 349, 431};
 
-constexpr double kDefaultRate = 100000.0;       // Hz, aggregate
-constexpr double kMaxRate = 1e9;                // Hz, aggregate
-constexpr float kDefaultFullScale = 10.0f;      // volts
+constexpr double kDefaultRate = 100000.0;   // Hz, aggregate
+constexpr double kMaxRate = 1e9;            // Hz, aggregate
+constexpr float kDefaultFullScale = 10.0f;  // volts
 constexpr int32_t kDefaultChannels = 2;
 constexpr uint32_t kPairedModeBit = 1u << 4;
 
 // Capability words that fail the program's test: word 2 lacks bits 24, 25.
-constexpr BoardCapabilities kInsufficientCapabilities = {0, kCapabilityWord1Mask,
-                                                         kCapabilityWord2Bit};
+constexpr BoardCapabilities kInsufficientCapabilities = {0, kCapabilityWord1Mask, kCapabilityWord2Bit};
 
 double defaultFrequency(int channel, double framesPerSecond) {
     return framesPerSecond * kDefaultBins[channel % 6] / kDefaultBinWindow;
@@ -43,8 +42,7 @@ void readFlag(const ConfigReader& reader, const char* key, bool& value) {
     value = v != 0;
 }
 
-void readInt(const ConfigReader& reader, const char* key, int32_t& value, int32_t low,
-             int32_t high) {
+void readInt(const ConfigReader& reader, const char* key, int32_t& value, int32_t low, int32_t high) {
     int32_t v = value;
     reader.readInt(key, &v, v);
     value = std::clamp(v, low, high);
@@ -87,8 +85,7 @@ void readChannel(const ConfigReader& reader, int k, ChannelSettings& channel) {
 
 }  // namespace
 
-const BoardCapabilities kCapabilities = {0, kCapabilityWord1Mask,
-                                         kCapabilityWord2Bit | kCapabilityWord2Mask};
+const BoardCapabilities kCapabilities = {0, kCapabilityWord1Mask, kCapabilityWord2Bit | kCapabilityWord2Mask};
 
 BoardSettings defaultSettings() {
     BoardSettings s{};
@@ -233,8 +230,7 @@ uint64_t Pacer::framesDue(uint64_t nowTicks) const {
     const uint64_t elapsed = nowTicks - startTicks_;
     const double due =
         static_cast<double>(elapsed / ticksPerSecond_) * framesPerSecond_ +
-        static_cast<double>(elapsed % ticksPerSecond_) * framesPerSecond_ /
-            static_cast<double>(ticksPerSecond_);
+        static_cast<double>(elapsed % ticksPerSecond_) * framesPerSecond_ / static_cast<double>(ticksPerSecond_);
     if (!(due < 9.2e18)) return UINT64_C(9200000000000000000);
     return static_cast<uint64_t>(due);
 }
@@ -254,8 +250,7 @@ void Acquisition::configure(const BoardSettings& settings) {
 
 bool Acquisition::open(int32_t blockFrames) {
     if (settings_.failOpen) return false;
-    if (blockFrames > 0 && int64_t(blockFrames) * settings_.channels <= kMaxBlockSamples)
-        blockFrames_ = blockFrames;
+    if (blockFrames > 0 && int64_t(blockFrames) * settings_.channels <= kMaxBlockSamples) blockFrames_ = blockFrames;
     open_ = true;
     return true;
 }
@@ -280,8 +275,7 @@ bool Acquisition::allocateBlock(int64_t samples) {
 
 bool Acquisition::start(const AcquisitionParameters* parameters) {
     if (settings_.failStart || !open_ || !parameters) return false;
-    if (parameters->type != kAcquisitionParametersType ||
-        parameters->size != sizeof(AcquisitionParameters))
+    if (parameters->type != kAcquisitionParametersType || parameters->size != sizeof(AcquisitionParameters))
         return false;
     if (!connected()) return false;
     stop();
@@ -438,8 +432,7 @@ bool deviceProperty(const BoardSettings& settings, int32_t code, void* out) {
     case kDevicePropertyCapabilities: {
         const BoardCapabilities* record = &kCapabilities;
         if (settings.failCapability == CapabilityFailure::NoDescriptor) record = nullptr;
-        if (settings.failCapability == CapabilityFailure::Descriptor)
-            record = &kInsufficientCapabilities;
+        if (settings.failCapability == CapabilityFailure::Descriptor) record = &kInsufficientCapabilities;
         std::memcpy(out, &record, sizeof record);
         return record != nullptr;
     }

@@ -21,7 +21,7 @@ namespace simboard {
 inline constexpr const char kSettingsFileName[] = "SimBoard.cfg";
 
 inline constexpr int kMaxChannels = 32;
-inline constexpr int kMaxHarmonics = 9;             // orders 2 to 10
+inline constexpr int kMaxHarmonics = 9;  // orders 2 to 10
 inline constexpr int32_t kCodesPerFullScale = 32768;
 inline constexpr int32_t kDefaultBlockFrames = 1024;
 // Largest block handed out: 4M frames of 32 channels (the longest window the
@@ -34,38 +34,38 @@ inline constexpr int64_t kMaxBlockSamples = int64_t(1) << 27;
 inline constexpr int32_t kDefaultBinWindow = 1024;
 
 struct ChannelSettings {
-    double frequency;       // Hz of the fundamental
-    double amplitude;       // volts, peak of the fundamental
-    double dc;              // volts
-    double noise;           // volts RMS, Gaussian
-    int32_t bits;           // converter resolution, 1..16
-    int32_t gain;           // amplification before the converter, 1..255
-    int32_t harmonicCount;  // entries in use in harmonicsDbc
-    double harmonicsDbc[kMaxHarmonics];     // order 2 + i, dB relative to the fundamental
+    double frequency;                    // Hz of the fundamental
+    double amplitude;                    // volts, peak of the fundamental
+    double dc;                           // volts
+    double noise;                        // volts RMS, Gaussian
+    int32_t bits;                        // converter resolution, 1..16
+    int32_t gain;                        // amplification before the converter, 1..255
+    int32_t harmonicCount;               // entries in use in harmonicsDbc
+    double harmonicsDbc[kMaxHarmonics];  // order 2 + i, dB relative to the fundamental
     bool shown;
-    uint32_t colour;        // 0x00BBGGRR
+    uint32_t colour;  // 0x00BBGGRR
 };
 
 // Ways to fail the program's capability check (key FailCapability).
 enum class CapabilityFailure : int32_t {
     None = 0,
-    StatusBit = 1,      // property 17: bit 0 clear
-    NoDescriptor = 2,   // property 21: no descriptor
-    Descriptor = 3,     // property 21: a descriptor without the required bits
+    StatusBit = 1,     // property 17: bit 0 clear
+    NoDescriptor = 2,  // property 21: no descriptor
+    Descriptor = 3,    // property 21: a descriptor without the required bits
 };
 
 struct BoardSettings {
-    bool failOpen;                      // Open fails
-    bool noDevice;                      // the utility hands out no device
+    bool failOpen;  // Open fails
+    bool noDevice;  // the utility hands out no device
     CapabilityFailure failCapability;
-    bool noFullScale;                   // property 53 fails
-    bool failBlockSize;                 // the utility's property 27 fails
-    bool failStart;                     // Start fails
-    float fullScale;                    // volts reported as full scale (property 53)
-    int32_t channels;                   // 1..32
-    double rate;                        // Hz, aggregate
-    bool paired;                        // channels sampled in pairs; needs an even count
-    double disconnectAfter;             // seconds after the first start; < 0: never
+    bool noFullScale;        // property 53 fails
+    bool failBlockSize;      // the utility's property 27 fails
+    bool failStart;          // Start fails
+    float fullScale;         // volts reported as full scale (property 53)
+    int32_t channels;        // 1..32
+    double rate;             // Hz, aggregate
+    bool paired;             // channels sampled in pairs; needs an even count
+    double disconnectAfter;  // seconds after the first start; < 0: never
     ChannelSettings channel[kMaxChannels];
 };
 
@@ -94,7 +94,7 @@ public:
     double next();
 
 private:
-    double uniform();               // (0, 1]
+    double uniform();  // (0, 1]
     uint64_t state_;
     double spare_ = 0.0;
     bool hasSpare_ = false;
@@ -110,7 +110,7 @@ public:
 
 private:
     double cyclesPerFrame_;
-    double amplitude_[1 + kMaxHarmonics];   // fundamental, then orders 2..10
+    double amplitude_[1 + kMaxHarmonics];  // fundamental, then orders 2..10
     int32_t toneCount_;
     double dc_;
     double noise_;
@@ -137,7 +137,7 @@ private:
 // drive their own.
 class Clock {
 public:
-    virtual uint64_t ticks() = 0;           // monotonic
+    virtual uint64_t ticks() = 0;  // monotonic
     virtual uint64_t ticksPerSecond() = 0;
 
 protected:
@@ -197,11 +197,11 @@ private:
     uint64_t firstStartTicks_ = 0;
     int32_t blockFrames_ = kDefaultBlockFrames;
     std::unique_ptr<int16_t[]> block_;
-    int64_t blockCapacity_ = 0;         // samples in block_
+    int64_t blockCapacity_ = 0;  // samples in block_
     double framesPerSecond_ = 0.0;
-    uint64_t delivered_ = 0;            // frames handed out since the start
+    uint64_t delivered_ = 0;  // frames handed out since the start
     Pacer pacer_;
-    std::vector<ChannelSignal> signals_;    // one per channel, made at each start
+    std::vector<ChannelSignal> signals_;  // one per channel, made at each start
 };
 
 // The capability record that property 21 hands out when the board passes.

@@ -20,8 +20,18 @@ TEST(EngineSizing, NextPowerOfTwo) {
         int32_t want;
     };
     const Case cases[] = {
-        {-5, 0}, {0, 0}, {1, 0}, {2, 1}, {3, 2}, {4, 2}, {1000, 10}, {1024, 10}, {1025, 11},
-        {int64_t(1) << 30, 30}, {(int64_t(1) << 30) + 1, 31}, {int64_t(1) << 40, 40},
+        {-5, 0},
+        {0, 0},
+        {1, 0},
+        {2, 1},
+        {3, 2},
+        {4, 2},
+        {1000, 10},
+        {1024, 10},
+        {1025, 11},
+        {int64_t(1) << 30, 30},
+        {(int64_t(1) << 30) + 1, 31},
+        {int64_t(1) << 40, 40},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.v);
@@ -38,18 +48,12 @@ TEST(EngineSizing, BlockLength) {
         int32_t want;
     };
     const Case cases[] = {
-        {"d 2000 cut to N 1024", 200, 10000.0, 1024, 1024},
-        {"d 2000 in N 4096", 200, 10000.0, 4096, 2048},
-        {"d 20 raised to 256", 200, 100.0, 4096, 256},
-        {"d 300 in N 512", 200, 1500.0, 512, 512},
-        {"d 300 in N 1M", 200, 1500.0, 1 << 20, 512},
-        {"d 255.5 rounds to 256", 1, 255000.0, 4096, 256},
-        {"d 257 raises B to 512", 1, 256600.0, 4096, 512},
-        {"N below 256, d 20: B above N", 200, 100.0, 64, 256},
-        {"N below 256, d 2000: B = N", 200, 10000.0, 64, 64},
-        {"rate 0", 200, 0.0, 4096, 256},
-        {"rate not a number", 200, std::nan(""), 4096, 256},
-        {"huge rate", 100000, 1e9, 1 << 30, 1 << 30},
+        {"d 2000 cut to N 1024", 200, 10000.0, 1024, 1024},   {"d 2000 in N 4096", 200, 10000.0, 4096, 2048},
+        {"d 20 raised to 256", 200, 100.0, 4096, 256},        {"d 300 in N 512", 200, 1500.0, 512, 512},
+        {"d 300 in N 1M", 200, 1500.0, 1 << 20, 512},         {"d 255.5 rounds to 256", 1, 255000.0, 4096, 256},
+        {"d 257 raises B to 512", 1, 256600.0, 4096, 512},    {"N below 256, d 20: B above N", 200, 100.0, 64, 256},
+        {"N below 256, d 2000: B = N", 200, 10000.0, 64, 64}, {"rate 0", 200, 0.0, 4096, 256},
+        {"rate not a number", 200, std::nan(""), 4096, 256},  {"huge rate", 100000, 1e9, 1 << 30, 1 << 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -90,9 +94,7 @@ struct Lcg {
     }
 };
 
-std::vector<double> window(const ChannelRecord& r) {
-    return std::vector<double>(r.samples, r.samples + r.sampleCount);
-}
+std::vector<double> window(const ChannelRecord& r) { return std::vector<double>(r.samples, r.samples + r.sampleCount); }
 
 TEST(AppendSamples, WindowHoldsTheLatestSamplesOldestFirst) {
     const int32_t lengths[] = {32, 64, 1024};
@@ -133,7 +135,7 @@ TEST(AppendSamples, StrideAndScale) {
     struct Case {
         const char* name;
         int32_t stride;
-        int32_t wantStep;   // samples between two taken
+        int32_t wantStep;  // samples between two taken
         double scale;
     };
     const Case cases[] = {
@@ -151,8 +153,7 @@ TEST(AppendSamples, StrideAndScale) {
         ASSERT_TRUE(appendSamples(record, source.data() + 1, 40, c.stride, c.scale));
         const std::vector<double> got = window(record);
         for (int32_t i = 0; i < 24; ++i) EXPECT_EQ(got[i], 0.0) << i;
-        for (int32_t j = 0; j < 40; ++j)
-            EXPECT_DOUBLE_EQ(got[24 + j], source[1 + j * c.wantStep] * c.scale) << j;
+        for (int32_t j = 0; j < 40; ++j) EXPECT_DOUBLE_EQ(got[24 + j], source[1 + j * c.wantStep] * c.scale) << j;
     }
 }
 
@@ -231,8 +232,7 @@ TEST_F(EngineTest, DistributeBlockDeinterleavesAndScalesByGain) {
         SCOPED_TRACE(c);
         const double* x = engine->measuredChannels()[c].samples;
         for (int32_t i = 0; i < n - b; ++i) ASSERT_EQ(x[i], 0.0) << i;
-        for (int32_t j = 0; j < b; ++j)
-            EXPECT_DOUBLE_EQ(x[n - b + j], code(j, c) * kVoltsPerCount / gainUsed[c]) << j;
+        for (int32_t j = 0; j < b; ++j) EXPECT_DOUBLE_EQ(x[n - b + j], code(j, c) * kVoltsPerCount / gainUsed[c]) << j;
     }
     // Channels beyond the count take nothing.
     for (int32_t i = 0; i < n; ++i) ASSERT_EQ(engine->measuredChannels()[3].samples[i], 0.0) << i;
@@ -255,7 +255,7 @@ void setMeasurements(ChannelRecord& c, double v) {
 }
 
 void expectMeasurements(const ChannelRecord& c, double v) {
-    const double got[] = {c.max,  c.min,     c.avg,   c.rms, c.ueff, c.total, c.freq,
+    const double got[] = {c.max,   c.min,     c.avg,   c.rms, c.ueff, c.total, c.freq,
                           c.ampl0, c.dcLevel, c.sinad, c.enb, c.sfdr, c.snr,   c.thd};
     for (size_t i = 0; i < sizeof got / sizeof got[0]; ++i) EXPECT_EQ(got[i], v) << "value " << i;
 }
@@ -280,8 +280,8 @@ TEST_F(EngineTest, ChannelCountIsClamped) {
 TEST_F(EngineTest, RefreshTakesEachChannelFromTheBoard) {
     setBoard(3, 30000.0);
     BoardParameters& b = device.board;
-    b.gainWords[0] = 0x12000007;    // the top byte is not part of the gain
-    b.channelWords[0] = 0xC5;       // nor are the bits above the low six of the number
+    b.gainWords[0] = 0x12000007;  // the top byte is not part of the gain
+    b.channelWords[0] = 0xC5;     // nor are the bits above the low six of the number
     b.gainWords[1] = 0x00ABCDEF;
     b.channelWords[1] = 9;
     b.channels[1].shown = 0;
@@ -319,7 +319,7 @@ TEST_F(EngineTest, PairedModeSharesWordsBetweenTwoChannels) {
     b.acquisition.pairCount = 2;
     b.gainWords[0] = 3u | (5u << 16);
     b.gainWords[1] = 7u | (9u << 16);
-    b.gainWords[2] = 11;                // not read in paired mode
+    b.gainWords[2] = 11;  // not read in paired mode
     b.channelWords[0] = 0x41;
     b.channelWords[1] = 2;
     b.channelWords[2] = 30;
@@ -400,8 +400,12 @@ TEST_F(EngineTest, ApplyChannelList) {
         int32_t wantApplied;
     };
     const Case cases[] = {
-        {"count 40 applies 31", 40, 31}, {"count 32 applies 31", 32, 31}, {"count 31", 31, 31},
-        {"count 3", 3, 3},               {"count 0", 0, 0},               {"count -1", -1, 0},
+        {"count 40 applies 31", 40, 31},
+        {"count 32 applies 31", 32, 31},
+        {"count 31", 31, 31},
+        {"count 3", 3, 3},
+        {"count 0", 0, 0},
+        {"count -1", -1, 0},
     };
     uint32_t entries[64];
     for (uint32_t k = 0; k < 64; ++k) entries[k] = ((k % 4) << 24) | (0xA00000u + k);

@@ -21,8 +21,8 @@
 #include "config/settings.h"
 #include "config/view_state.h"
 #include "platform/text_cp1251.h"
-#include "tests/support/fake_board.h"
 #include "tests/support/fake_bench_view.h"
+#include "tests/support/fake_board.h"
 
 // What the fakes around the acquisition share: the log, the recording's
 // state and how a write ends, and what stands for the dialog's selections.
@@ -116,8 +116,7 @@ inline std::string dialogText(const char* utf8Format, ...) {
 
 inline constexpr char kNoMemoryText[] = "Ошибка... \n Не хватает памяти для работы программы!";
 inline constexpr char kBadBlockSizeText[] = "Ошибка... \n Не верно заданы параметры платы!";
-inline constexpr char kDisconnectedAtStartText[] =
-    "Устройство (%s) отключено!\n Программа будет завершена!";
+inline constexpr char kDisconnectedAtStartText[] = "Устройство (%s) отключено!\n Программа будет завершена!";
 inline constexpr char kStartFailedText[] = "Ошибка... \n Не верные параметры сбора данных.";
 inline constexpr char kTooManyPendingText[] =
     "Ошибка... \n Слишком медленная скорость записи на диск! \n Имеется не записанных блоков - %d.";
@@ -125,15 +124,13 @@ inline constexpr char kDisconnectedInTickText[] =
     "Устройство (%s) неожиданно отключилось!\n Программа будет завершена!";
 
 // Position of the first `entry` at or after `from`; npos when absent.
-inline size_t findEntry(const std::vector<std::string>& log, const std::string& entry,
-                        size_t from = 0) {
+inline size_t findEntry(const std::vector<std::string>& log, const std::string& entry, size_t from = 0) {
     for (size_t i = from; i < log.size(); ++i)
         if (log[i] == entry) return i;
     return std::string::npos;
 }
 
-inline size_t countPrefix(const std::vector<std::string>& log, const std::string& prefix,
-                          size_t from = 0) {
+inline size_t countPrefix(const std::vector<std::string>& log, const std::string& prefix, size_t from = 0) {
     size_t n = 0;
     for (size_t i = from; i < log.size(); ++i)
         if (log[i].compare(0, prefix.size(), prefix) == 0) ++n;
@@ -167,8 +164,7 @@ protected:
             b.channels[k].colour = boardColour(k);
         }
         device.list.count = static_cast<uint32_t>(channels);
-        for (int32_t k = 0; k < channels && k < 64; ++k)
-            device.list.entries[k] = (1u << 24) | boardColour(k);
+        for (int32_t k = 0; k < channels && k < 64; ++k) device.list.entries[k] = (1u << 24) | boardColour(k);
     }
     static uint32_t boardColour(int32_t k) { return 0x0A0B00u + static_cast<uint32_t>(k); }
 
@@ -186,8 +182,7 @@ protected:
 
     size_t mark() const { return dialog.log.size(); }
     std::vector<std::string> logSince(size_t from) const {
-        return std::vector<std::string>(dialog.log.begin() + static_cast<std::ptrdiff_t>(from),
-                                        dialog.log.end());
+        return std::vector<std::string>(dialog.log.begin() + static_cast<std::ptrdiff_t>(from), dialog.log.end());
     }
 
     // Control states of an idle engine, as a stop leaves them.

@@ -11,7 +11,7 @@
 
 namespace {
 
-size_t pageLimit = SIZE_MAX;        // bytes that may be handed out at once
+size_t pageLimit = SIZE_MAX;  // bytes that may be handed out at once
 size_t pagesInUse = 0;
 std::map<void*, size_t> pageBlocks;  // what is out, and how large
 

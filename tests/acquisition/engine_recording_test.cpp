@@ -20,17 +20,17 @@ namespace {
 using Log = std::vector<std::string>;
 
 constexpr int32_t kChannels = 3;
-constexpr int32_t kBlock = 4096;    // B = N: a block is four staged runs of 1024 rows
+constexpr int32_t kBlock = 4096;  // B = N: a block is four staged runs of 1024 rows
 constexpr uint64_t kRowBytes = kChannels * sizeof(float);
 constexpr uint64_t kHeader = kRecordHeaderBytes;
 
 struct FullDiskCase {
     const char* id;
-    uint64_t room;              // bytes the disk takes, the header's included
-    bool shortWriteSucceeds;    // the write that falls short reports success
-    uint64_t wholeRows;         // rows the file keeps
-    int blocksReleased;         // blocks written whole before the failing one
-    bool fileKept;              // false: not even the header fitted
+    uint64_t room;            // bytes the disk takes, the header's included
+    bool shortWriteSucceeds;  // the write that falls short reports success
+    uint64_t wholeRows;       // rows the file keeps
+    int blocksReleased;       // blocks written whole before the failing one
+    bool fileKept;            // false: not even the header fitted
 };
 
 // Failures name the case.
@@ -39,12 +39,9 @@ void PrintTo(const FullDiskCase& c, std::ostream* out) { *out << c.id; }
 // Where the disk fills up. Each block's rows are written in four runs.
 const FullDiskCase kFullDiskCases[] = {
     {"InsideARowOfTheFirstBlocksFirstRun", kHeader + 300 * kRowBytes + 5, false, 300, 0, true},
-    {"InsideARowOfTheSecondBlocksThirdRun", kHeader + (4096 + 2048 + 700) * kRowBytes + 7, false, 6844, 1,
-     true},
-    {"OnARowBoundaryInsideTheSecondBlocksLastRun", kHeader + (4096 + 3072 + 10) * kRowBytes, false, 7178, 1,
-     true},
-    {"AShortWriteReportedAsSuccessInTheThirdBlock", kHeader + (8192 + 1024 + 1) * kRowBytes + 11, true, 9217,
-     2, true},
+    {"InsideARowOfTheSecondBlocksThirdRun", kHeader + (4096 + 2048 + 700) * kRowBytes + 7, false, 6844, 1, true},
+    {"OnARowBoundaryInsideTheSecondBlocksLastRun", kHeader + (4096 + 3072 + 10) * kRowBytes, false, 7178, 1, true},
+    {"AShortWriteReportedAsSuccessInTheThirdBlock", kHeader + (8192 + 1024 + 1) * kRowBytes + 11, true, 9217, 2, true},
     {"RoomForTheHeaderOnly", kHeader, false, 0, 0, true},
     {"NoRoomForTheWholeHeader", 50, false, 0, 0, false},
 };

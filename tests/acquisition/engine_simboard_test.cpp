@@ -33,8 +33,7 @@ public:
 
     int32_t QV_CALL AddRef() override { return 1; }
     int32_t QV_CALL Release() override { return 1; }
-    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved,
-                         int32_t blockHint) override {
+    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved, int32_t blockHint) override {
         return base >= 1 && acquisition.open(blockHint) ? 1 : 0;
     }
     int32_t QV_CALL Start(AcquisitionParameters* parameters, int32_t mode) override {
@@ -74,7 +73,7 @@ public:
     }
 
     simboard::Acquisition acquisition;
-    std::vector<int32_t> readyAnswers;      // every answer to property 8, in order
+    std::vector<int32_t> readyAnswers;  // every answer to property 8, in order
 };
 
 class SimDevice final : public IADCDevice {
@@ -159,7 +158,7 @@ TEST_F(SimBoardEngineTest, WindowsHoldTheSimulatedSignal) {
     // 10000 frames per second; channel 1 is amplified 2 times before the
     // converter, which the engine divides out again.
     build("Rate = 20000\nCh1Amplitude = 3\nCh1Gain = 2\n");
-    view.sizeIndex = 2;     // N = 4096; 200 ms are 2000 samples: B = 2048
+    view.sizeIndex = 2;  // N = 4096; 200 ms are 2000 samples: B = 2048
     pressStart();
     ASSERT_TRUE(dialog.errors.empty());
     ASSERT_TRUE(engine->running());
@@ -335,7 +334,7 @@ TEST_F(SimBoardEngineTest, BoardFailures) {
     struct Case {
         const char* name;
         const char* boardText;
-        bool wantRunning;       // after the start
+        bool wantRunning;  // after the start
         const char* wantMessage;
         bool wantDestroyed;
     };

@@ -31,9 +31,9 @@ TEST_F(EngineTest, StartTalksToTheBoardInOrder) {
 
     // 200 ms at 10000 Hz per channel is 2000 samples, cut to N = 1024: B = 1024,
     // and the board is asked for B x 2 channels per block.
-    EXPECT_EQ(logSince(from), (Log{"readControls", "Control 0 board", "kill", "Stop",
-                                   "haltRecording", "Property 27 2048", "Property 11",
-                                   "Control 10 list", "Property 22 null", "Start 2", "arm 200"}));
+    EXPECT_EQ(logSince(from),
+              (Log{"readControls", "Control 0 board", "kill", "Stop", "haltRecording", "Property 27 2048",
+                   "Property 11", "Control 10 list", "Property 22 null", "Start 2", "arm 200"}));
     EXPECT_TRUE(dialog.errors.empty());
     EXPECT_TRUE(engine->running());
     EXPECT_EQ(core->lastUpdateTick(), 4321u);
@@ -135,8 +135,7 @@ TEST_F(EngineTest, StartFailures) {
     const std::string refused = dialogText(kStartFailedText);
     const Case cases[] = {
         {"block size refused", [](FakeUtility& u) { u.blockSizeResult = 0; }, badSize, false, false},
-        {"block size negative result", [](FakeUtility& u) { u.blockSizeResult = -1; }, badSize, false,
-         false},
+        {"block size negative result", [](FakeUtility& u) { u.blockSizeResult = -1; }, badSize, false, false},
         {"disconnected at start", [](FakeUtility& u) { u.connected = 0; }, gone, false, true},
         {"disconnected, negative value", [](FakeUtility& u) { u.connected = -3; }, gone, false, true},
         {"start refused", [](FakeUtility& u) { u.startResult = 0; }, refused, true, false},
@@ -192,7 +191,7 @@ TEST_F(EngineTest, StartFailures) {
 TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
     struct Case {
         const char* name;
-        bool refuseBlockSize;   // else Start is refused
+        bool refuseBlockSize;  // else Start is refused
         bool byF2;
     };
     const Case cases[] = {
@@ -216,8 +215,8 @@ TEST_F(EngineTest, NextPressAfterAFailedStartStops) {
         } else {
             pressStop();
         }
-        EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
-                                       "Control 0 board", "Control 0 list", "Control 19 list"}));
+        EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls", "Control 0 board",
+                                       "Control 0 list", "Control 19 list"}));
         EXPECT_FALSE(dialog.checked[BenchControl::Start]);
         EXPECT_TRUE(dialog.errors.empty());
         EXPECT_FALSE(dialog.timerArmed);
@@ -234,8 +233,8 @@ TEST_F(EngineTest, StopSequence) {
     const size_t from = mark();
     pressStop();
 
-    EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls",
-                                   "Control 0 board", "Control 0 list", "Control 19 list"}));
+    EXPECT_EQ(logSince(from), (Log{"kill", "Stop", "haltRecording", "readControls", "Control 0 board", "Control 0 list",
+                                   "Control 19 list"}));
     EXPECT_FALSE(engine->running());
     EXPECT_EQ(core->lastUpdateTick(), 0u);
     EXPECT_FALSE(client.recording);
@@ -312,8 +311,8 @@ TEST_F(EngineTest, TickWithoutABlock) {
     const size_t from = mark();
     core->onAcquisitionTimer();
 
-    EXPECT_EQ(logSince(from), (Log{"kill", "Property 3", "Property 8", "Property 11",
-                                   "Control 0 list", "GetBlock", "arm 200"}));
+    EXPECT_EQ(logSince(from),
+              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock", "arm 200"}));
     EXPECT_EQ(core->lastUpdateTick(), 1000u);
     EXPECT_TRUE(engine->running());
     EXPECT_TRUE(dialog.timerArmed);
@@ -351,19 +350,17 @@ TEST_F(EngineTest, TickAppliesTheChannelListOnlyOnAPositiveResult) {
 
 TEST_F(EngineTest, TickTakesAtMostDisplayBlocksAndDrawsOnce) {
     settings.displayBlocks = 2;
-    view.sizeIndex = 2;     // N = 4096: B = 2048
+    view.sizeIndex = 2;  // N = 4096: B = 2048
     pressStart();
     ASSERT_EQ(engine->blockLength(), 2048);
-    for (int b = 0; b < 3; ++b)
-        utility.queueBlock(2048, 2, [b](int32_t j, int32_t c) { return (b + 1) * 100 + c; });
+    for (int b = 0; b < 3; ++b) utility.queueBlock(2048, 2, [b](int32_t j, int32_t c) { return (b + 1) * 100 + c; });
     dialog.tick = 7000;
 
     const size_t from = mark();
     core->onAcquisitionTimer();
 
-    EXPECT_EQ(logSince(from),
-              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
-                   "ReleaseBlock", "GetBlock", "ReleaseBlock", "redraw", "showDiskSpace", "arm 200"}));
+    EXPECT_EQ(logSince(from), (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
+                                   "ReleaseBlock", "GetBlock", "ReleaseBlock", "redraw", "showDiskSpace", "arm 200"}));
     EXPECT_EQ(utility.blocks.size(), 1u);
     EXPECT_EQ(core->lastUpdateTick(), 7000u);
     EXPECT_EQ(engine->filledCount(), 4096);
@@ -406,10 +403,9 @@ TEST_F(EngineTest, RecordingWritesEveryBlockAfterItReachedTheWindows) {
     const size_t from = mark();
     core->onAcquisitionTimer();
 
-    EXPECT_EQ(logSince(from),
-              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
-                   "writeBlock 1024", "ReleaseBlock", "GetBlock", "writeBlock 1024", "ReleaseBlock",
-                   "GetBlock", "redraw", "showDiskSpace", "arm 200"}));
+    EXPECT_EQ(logSince(from), (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
+                                   "writeBlock 1024", "ReleaseBlock", "GetBlock", "writeBlock 1024", "ReleaseBlock",
+                                   "GetBlock", "redraw", "showDiskSpace", "arm 200"}));
     EXPECT_EQ(latestAtWrite, (std::vector<double>{11 * kVoltsPerCount, 21 * kVoltsPerCount}));
     // The recorder is handed the block itself, still held.
     EXPECT_EQ(blockAtWrite, (std::vector<int16_t>{11, 21}));
@@ -426,10 +422,9 @@ TEST_F(EngineTest, AFailedWriteStopsWithoutReleasingItsBlock) {
     const size_t from = mark();
     core->onAcquisitionTimer();
 
-    EXPECT_EQ(logSince(from),
-              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
-                   "writeBlock 1024", "kill", "Stop", "haltRecording", "readControls",
-                   "Control 0 board", "Control 0 list", "Control 19 list"}));
+    EXPECT_EQ(logSince(from), (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
+                                   "writeBlock 1024", "kill", "Stop", "haltRecording", "readControls",
+                                   "Control 0 board", "Control 0 list", "Control 19 list"}));
     EXPECT_FALSE(engine->running());
     EXPECT_FALSE(client.recording);
     EXPECT_FALSE(dialog.timerArmed);
@@ -468,9 +463,8 @@ TEST_F(EngineTest, PendingBlockLimit) {
         } else {
             EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kTooManyPendingText, ready)});
             // The whole stop sequence runs before the message; no block is taken.
-            EXPECT_EQ(got, (Log{"kill", "Property 3", "Property 8", "kill", "Stop", "haltRecording",
-                                "readControls", "Control 0 board", "Control 0 list", "Control 19 list",
-                                "message"}));
+            EXPECT_EQ(got, (Log{"kill", "Property 3", "Property 8", "kill", "Stop", "haltRecording", "readControls",
+                                "Control 0 board", "Control 0 list", "Control 19 list", "message"}));
             EXPECT_FALSE(engine->running());
             EXPECT_FALSE(dialog.timerArmed);
             EXPECT_FALSE(dialog.checked[BenchControl::Start]);
@@ -494,12 +488,10 @@ TEST_F(EngineTest, DisconnectInATick) {
         const size_t from = mark();
         core->onAcquisitionTimer();
 
-        EXPECT_EQ(dialog.errors,
-                  std::vector<std::string>{dialogText(kDisconnectedInTickText, "QX420A")});
+        EXPECT_EQ(dialog.errors, std::vector<std::string>{dialogText(kDisconnectedInTickText, "QX420A")});
         EXPECT_EQ(logSince(from),
-                  (Log{"kill", "Property 3", "Property 8", "Property 11", "kill", "Stop",
-                       "haltRecording", "readControls", "Control 0 board", "Control 0 list",
-                       "Control 19 list", "message", "destroy"}));
+                  (Log{"kill", "Property 3", "Property 8", "Property 11", "kill", "Stop", "haltRecording",
+                       "readControls", "Control 0 board", "Control 0 list", "Control 19 list", "message", "destroy"}));
         EXPECT_TRUE(dialog.destroyed);
         EXPECT_FALSE(engine->running());
         EXPECT_FALSE(dialog.timerArmed);
@@ -552,9 +544,8 @@ TEST_F(EngineTest, ATickDispatchedWhileATickRunsDoesNothing) {
     core->onAcquisitionTimer();
 
     EXPECT_EQ(logSince(from),
-              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock",
-                   "writeBlock 1024", "kill", "ReleaseBlock", "GetBlock", "redraw", "showDiskSpace",
-                   "arm 200"}));
+              (Log{"kill", "Property 3", "Property 8", "Property 11", "Control 0 list", "GetBlock", "writeBlock 1024",
+                   "kill", "ReleaseBlock", "GetBlock", "redraw", "showDiskSpace", "arm 200"}));
     EXPECT_TRUE(dialog.timerArmed);
     EXPECT_TRUE(engine->running());
 

@@ -73,8 +73,14 @@ TEST(ChannelWorkers, SpectrumPassOnSeveralLanesMeasuresAlike) {
             analyser->fftWindow.computeWindow(step.id);
             analyser->fftWindow.ditherAmplitude = kDitherAmplitude;
         }
-        const SpectrumPassInput input{static_cast<int32_t>(step.n), static_cast<int32_t>(step.n), 5,
-                                      ViewMode::SpectrumVolts, 3, step.id, 48000.0, colours};
+        const SpectrumPassInput input{static_cast<int32_t>(step.n),
+                                      static_cast<int32_t>(step.n),
+                                      5,
+                                      ViewMode::SpectrumVolts,
+                                      3,
+                                      step.id,
+                                      48000.0,
+                                      colours};
         ASSERT_TRUE(serial.runSpectrumPass(a.record, input));
         ASSERT_TRUE(parallel.runSpectrumPass(b.record, input));
         EXPECT_EQ(parallel.spectrumAverageCount, 4);

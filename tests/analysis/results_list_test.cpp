@@ -47,7 +47,8 @@ TEST(ResultsLines, SpectrumViewBlock) {
     ResultsBench bench;
     bench.shown[0] = 1;
     const std::vector<std::string> want = {
-        "---- Channel \xB9" "11, Gain =  1 --------",
+        "---- Channel \xB9"
+        "11, Gain =  1 --------",
         "Min   =  -1.250 V",
         "Max   =   2.500 V",
         "Freq  = 1000.000 Hz",
@@ -71,7 +72,8 @@ TEST(ResultsLines, OscilloscopeViewBlock) {
     ResultsBench bench;
     bench.shown[0] = 1;
     const std::vector<std::string> want = {
-        "---- Channel \xB9" "11, Gain =  1 --------",
+        "---- Channel \xB9"
+        "11, Gain =  1 --------",
         "Min   =  -1.250 V",
         "Max   =   2.500 V",
         "Avg   =   0.125 V",
@@ -89,19 +91,49 @@ TEST(ResultsLines, FormattingExamples) {
         size_t line;
         const char* want;
     } cases[] = {
-        {"channel 5, gain 260", [](ChannelRecord& c) { c.channelNumber = 5; c.gain = 260; }, 0,
-         "---- Channel \xB9 6, Gain =  4 --------"},
-        {"channel 31, gain 0x1FF", [](ChannelRecord& c) { c.channelNumber = 31; c.gain = 0x1FF; }, 0,
-         "---- Channel \xB9" "32, Gain = 255 --------"},
+        {"channel 5, gain 260",
+         [](ChannelRecord& c) {
+             c.channelNumber = 5;
+             c.gain = 260;
+         },
+         0, "---- Channel \xB9 6, Gain =  4 --------"},
+        {"channel 31, gain 0x1FF",
+         [](ChannelRecord& c) {
+             c.channelNumber = 31;
+             c.gain = 0x1FF;
+         },
+         0,
+         "---- Channel \xB9"
+         "32, Gain = 255 --------"},
         {"ENB 10.5", [](ChannelRecord& c) { c.enb = 10.5; }, 9, "PP    =   7.800"},
         {"width 7 is a minimum", [](ChannelRecord& c) { c.freq = 1234.5678; }, 3, "Freq  = 1234.568 Hz"},
         {"negative", [](ChannelRecord& c) { c.sfdr = -0.0004; }, 10, "SFDR  =  -0.000"},
         // Volt values are shown as stored: the samples are already divided
         // by the gain.
-        {"gain 4, min", [](ChannelRecord& c) { c.gain = 4; c.min = -1.5; }, 1, "Min   =  -1.500 V"},
-        {"gain 4, ampl0", [](ChannelRecord& c) { c.gain = 4; c.ampl0 = 3.0; }, 4, "Ampl0 =   3.000 V"},
-        {"gain 4, ampl0 RMS", [](ChannelRecord& c) { c.gain = 4; c.ampl0 = 3.0; }, 5, "Ampl0 =   2.121 RMS"},
-        {"gain 4, total", [](ChannelRecord& c) { c.gain = 4; c.total = 0.5; }, 6, "Total =   0.500 RMS"},
+        {"gain 4, min",
+         [](ChannelRecord& c) {
+             c.gain = 4;
+             c.min = -1.5;
+         },
+         1, "Min   =  -1.500 V"},
+        {"gain 4, ampl0",
+         [](ChannelRecord& c) {
+             c.gain = 4;
+             c.ampl0 = 3.0;
+         },
+         4, "Ampl0 =   3.000 V"},
+        {"gain 4, ampl0 RMS",
+         [](ChannelRecord& c) {
+             c.gain = 4;
+             c.ampl0 = 3.0;
+         },
+         5, "Ampl0 =   2.121 RMS"},
+        {"gain 4, total",
+         [](ChannelRecord& c) {
+             c.gain = 4;
+             c.total = 0.5;
+         },
+         6, "Total =   0.500 RMS"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,7 +168,7 @@ TEST(ResultsLines, WhichChannelsAndHowManyLines) {
         int activeChannels;
         std::vector<int> shown;
         int view;
-        std::vector<int> wantChannels;     // hardware numbers + 1 in the headers
+        std::vector<int> wantChannels;  // hardware numbers + 1 in the headers
         size_t wantLines;
     } cases[] = {
         {"no channel in use", 0, {0, 1}, 1, {}, 1},

@@ -34,8 +34,14 @@ public:
     }
 
     SpectrumPassInput input(int32_t activeChannels, int32_t viewMode = 1, int32_t averagingSelection = 0) const {
-        return {static_cast<int32_t>(length), static_cast<int32_t>(length), activeChannels, static_cast<ViewMode>(viewMode),
-                averagingSelection, windowId, rate, colours};
+        return {static_cast<int32_t>(length),
+                static_cast<int32_t>(length),
+                activeChannels,
+                static_cast<ViewMode>(viewMode),
+                averagingSelection,
+                windowId,
+                rate,
+                colours};
     }
 
     bool pass(int32_t activeChannels = 1, int32_t averagingSelection = 0) {
@@ -61,7 +67,7 @@ std::function<double(int32_t)> sine(double amplitude, double cycles, uint32_t n,
 // bin folded at M, and a noise sum that is never taken below a tenth of the
 // spur.
 struct ReferenceTone {
-    bool found = false;         // a fundamental whose SINAD and ENB are above 0
+    bool found = false;  // a fundamental whose SINAD and ENB are above 0
     int32_t fundamental = 0;
     double refined = 0.0;
     double sinad = 0.0, enb = 0.0, sfdr = 0.0, snr = 0.0, thd = 0.0;
@@ -162,7 +168,8 @@ TEST(SpectrumPass, IdealSixteenBitQuantizerGivesSixteenBits) {
         for (double cycles : {1999.0, 4099.0, 257.0}) {
             SCOPED_TRACE("window " + std::to_string(id) + ", cycles " + std::to_string(cycles));
             AnalysisBench bench(n, id);
-            bench.fill(0, n, [&](int32_t i) { return std::nearbyint(amplitude * std::sin(2.0 * kPi * cycles * i / n)); });
+            bench.fill(0, n,
+                       [&](int32_t i) { return std::nearbyint(amplitude * std::sin(2.0 * kPi * cycles * i / n)); });
             ASSERT_TRUE(bench.pass());
             const ChannelRecord& channel = bench.channels[0];
             EXPECT_NEAR(channel.sinad, idealSinad, 0.1);
@@ -208,13 +215,23 @@ TEST(SpectrumPass, TonesBetweenBinsAgreeWithTheReferenceAnalysis) {
     const struct {
         int32_t windowId;
         double cycles;
-        std::vector<double> harmonicsDbc;   // orders 2, 3, ...
+        std::vector<double> harmonicsDbc;  // orders 2, 3, ...
     } cases[] = {
-        {0, 130.5, {}},           {1, 200.37, {}},          {1, 321.5, {-70.0, -80.0}},
-        {2, 150.5, {-90.0}},      {3, 333.25, {}},          {4, 401.5, {-60.0, -75.0}},
-        {5, 255.7, {}},           {6, 87.8, {-80.0}},       {7, 612.5, {}},
-        {8, 190.2, {-70.0}},      {9, 250.5, {-65.0}},      {10, 1000.6, {}},
-        {11, 301.33, {-70.0, -70.0}}, {12, 777.5, {}},      {12, 457.25, {-85.0, -95.0}},
+        {0, 130.5, {}},
+        {1, 200.37, {}},
+        {1, 321.5, {-70.0, -80.0}},
+        {2, 150.5, {-90.0}},
+        {3, 333.25, {}},
+        {4, 401.5, {-60.0, -75.0}},
+        {5, 255.7, {}},
+        {6, 87.8, {-80.0}},
+        {7, 612.5, {}},
+        {8, 190.2, {-70.0}},
+        {9, 250.5, {-65.0}},
+        {10, 1000.6, {}},
+        {11, 301.33, {-70.0, -70.0}},
+        {12, 777.5, {}},
+        {12, 457.25, {-85.0, -95.0}},
         {13, 123.45, {-100.0}},
     };
     for (const auto& c : cases) {
@@ -293,7 +310,7 @@ TEST(PowerSpectrum, ScalesReplacesAndBlends) {
     const uint32_t n = 32;
     const struct {
         int averageCount;
-        double keep;    // weight of the old spectrum
+        double keep;  // weight of the old spectrum
     } cases[] = {{1, 0.0}, {0, 0.0}, {-3, 0.0}, {2, 0.5}, {5, 0.8}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.averageCount);
@@ -301,9 +318,9 @@ TEST(PowerSpectrum, ScalesReplacesAndBlends) {
         ASSERT_TRUE(analyser.fftWindow.resize(n));
         analyser.fftWindow.computeWindow(0);
         double* y = analyser.fftWindow.workBuffer;
-        y[0] = 32.0;    // DC: power 32^2 / 2 * 2 / 32^2 = 1
-        y[1] = 1e6;     // Nyquist, dropped
-        y[6] = 48.0;    // bin 3: 2 * (48^2 + 64^2) / 32^2 = 12.5
+        y[0] = 32.0;  // DC: power 32^2 / 2 * 2 / 32^2 = 1
+        y[1] = 1e6;   // Nyquist, dropped
+        y[6] = 48.0;  // bin 3: 2 * (48^2 + 64^2) / 32^2 = 12.5
         y[7] = -64.0;
         std::vector<double> spectrum(n / 2, 4.0);
         double peak = -1.0;
@@ -368,7 +385,7 @@ TEST(TransformInput, DitherFollowsTheGeneratorSampleBySample) {
         ASSERT_TRUE(analyser.fftWindow.resize(32));
         analyser.fftWindow.computeWindow(0);
         analyser.fftWindow.ditherAmplitude = 0.5;
-        analyser.nextDither();      // not from the first state
+        analyser.nextDither();  // not from the first state
         SignalAnalyser reference;
         reference.nextDither();
 
@@ -394,7 +411,7 @@ TEST(TransformInput, RemovesTheMeanNormalisesAndPads) {
     double* y = analyser.fftWindow.workBuffer;
 
     std::vector<double> x(2 * n);
-    for (uint32_t i = 0; i < 2 * n; ++i) x[i] = 1.0 + (i % 3);     // 1, 2, 3, ...
+    for (uint32_t i = 0; i < 2 * n; ++i) x[i] = 1.0 + (i % 3);  // 1, 2, 3, ...
     for (int count : {64, 128, 48, 0}) {
         SCOPED_TRACE(count);
         for (uint32_t i = 0; i < n; ++i) y[i] = 1e9;
@@ -488,7 +505,7 @@ TEST(BinGroup, SumsAndRefinedCentres) {
         {"cut at the top", 9, 2, 8 + 9 + 10, 9 + (0.0 - 9.0) / 9.0},
         {"rectangle: no neighbours", 5, 1, 5 + 6 + 7, 5.0},
         {"one bin", 5, 0, 6, 5.0},
-        {"whole spectrum", 4, 20, 55, 4 + (30.0 - 9.0) / (30.0 + 9.0)},    // L bins 1..3, R bins 5..8
+        {"whole spectrum", 4, 20, 55, 4 + (30.0 - 9.0) / (30.0 + 9.0)},  // L bins 1..3, R bins 5..8
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -560,9 +577,9 @@ TEST(ToneAnalysis, PeakTooCloseToTheEdgesGivesNoFundamental) {
         int32_t windowBins, peak;
         bool found;
     } cases[] = {
-        {4, 3, false},  {4, 9, false},  {4, 10, true},   {4, 507, true},  {4, 508, false}, {4, 511, false},
-        {8, 15, false}, {8, 16, true},  {8, 503, true},  {8, 504, false},
-        {0, 6, false},  {0, 7, true},   {0, 510, true},  {0, 511, false}, {-3, 7, true},
+        {4, 3, false},   {4, 9, false},  {4, 10, true},  {4, 507, true},  {4, 508, false},
+        {4, 511, false}, {8, 15, false}, {8, 16, true},  {8, 503, true},  {8, 504, false},
+        {0, 6, false},   {0, 7, true},   {0, 510, true}, {0, 511, false}, {-3, 7, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("B " + std::to_string(c.windowBins) + ", peak " + std::to_string(c.peak));
@@ -681,9 +698,7 @@ TEST(ToneAnalysis, HandSetSpectrumGivesClosedFormFigures) {
 // same.
 TEST(ToneAnalysis, NoNoiseOutsideTheToneTakesATenthOfTheSpur) {
     const int32_t m = 512;
-    const struct {
-        int32_t peak, windowBins;
-    } cases[] = {{100, 4}, {507, 4}, {60, 7}, {300, 11}};
+    const struct { int32_t peak, windowBins; } cases[] = {{100, 4}, {507, 4}, {60, 7}, {300, 11}};
     for (const auto& c : cases) {
         SCOPED_TRACE("peak " + std::to_string(c.peak) + ", B " + std::to_string(c.windowBins));
         std::vector<double> p(m, 0.0);
@@ -713,7 +728,7 @@ TEST(ToneAnalysis, NoNoiseOutsideTheToneTakesATenthOfTheSpur) {
 TEST(BlockStatistics, CountOfOneGivesTheLatestWindow) {
     ChannelRecord channel;
     ASSERT_TRUE(channel.allocateBuffers(4));
-    const double x[] = {1.0, -3.0, 2.0, 4.0};   // mean 1, mean square 7.5
+    const double x[] = {1.0, -3.0, 2.0, 4.0};  // mean 1, mean square 7.5
     for (int i = 0; i < 4; ++i) channel.samples[i] = x[i];
     for (int count : {1, 0, -5}) {
         SCOPED_TRACE(count);
@@ -766,7 +781,7 @@ TEST(ScopeExtremes, ShownChannelsOrChannelZero) {
         channels[i].min = -1.0 - i;
         channels[i].max = 1.0 + i;
     }
-    channels[3].min = 0.5;      // a minimum above the others' maxima
+    channels[3].min = 0.5;  // a minimum above the others' maxima
     const struct {
         const char* name;
         std::vector<int> shown;
@@ -816,7 +831,7 @@ TEST(SpectrumPass, SetsMarkersForEveryChannel) {
         EXPECT_EQ(markers[0].colour, 0x000000FFu);
         EXPECT_EQ(markers[0].reserved, 0u);
         EXPECT_EQ(markers[0].bin, 0);
-        EXPECT_NEAR(markers[0].level, -131.1933, 1e-4);     // 10 log10(2048) + 98.08
+        EXPECT_NEAR(markers[0].level, -131.1933, 1e-4);  // 10 log10(2048) + 98.08
         for (int r = 1; r <= 10; ++r) {
             SCOPED_TRACE(r);
             EXPECT_EQ(markers[r].kind, kMarkerBin);
@@ -849,9 +864,12 @@ TEST(SpectrumPass, RunsOnlyInSpectrumViewsWithFullWindowsAndBuffers) {
         int32_t windowLength, filledCount, viewMode;
         bool runs;
     } cases[] = {
-        {"volts", 1024, 1024, 1, true},           {"dB0", 1024, 1024, 2, true},
-        {"dB", 1024, 4096, 3, true},              {"oscilloscope", 1024, 1024, 0, false},
-        {"unknown view", 1024, 1024, 4, false},   {"window not full", 1024, 1023, 1, false},
+        {"volts", 1024, 1024, 1, true},
+        {"dB0", 1024, 1024, 2, true},
+        {"dB", 1024, 4096, 3, true},
+        {"oscilloscope", 1024, 1024, 0, false},
+        {"unknown view", 1024, 1024, 4, false},
+        {"window not full", 1024, 1023, 1, false},
         {"no window length", 0, 1024, 1, false},
     };
     for (const auto& c : cases) {
@@ -906,7 +924,7 @@ TEST(SpectrumPass, ChannelAndTransformOfDifferentLengths) {
     const uint32_t n = 2048;
     {
         AnalysisBench bench(n, 12);
-        bench.fill(0, 2 * n, sine(0.8, 64, n));     // 64 cycles in every n samples
+        bench.fill(0, 2 * n, sine(0.8, 64, n));  // 64 cycles in every n samples
         ASSERT_TRUE(bench.pass());
         EXPECT_NEAR(bench.channels[0].ampl0, 0.8, 2e-6);
         EXPECT_NEAR(bench.channels[0].freq, 64 * 48000.0 / n, 1e-3);
@@ -920,7 +938,7 @@ TEST(SpectrumPass, ChannelAndTransformOfDifferentLengths) {
         EXPECT_TRUE(std::isfinite(channel.ampl0));
         EXPECT_GT(channel.total, 0.0);
         EXPECT_LT(channel.total, 0.8);
-        EXPECT_EQ(channel.markers[1].bin, 64);      // 32 cycles in n / 2 samples: bin 64 of n
+        EXPECT_EQ(channel.markers[1].bin, 64);  // 32 cycles in n / 2 samples: bin 64 of n
     }
 }
 
@@ -966,10 +984,10 @@ TEST(ChannelRecordBuffers, AllocateKeepReplaceRelease) {
 
 TEST(ChannelRecordBuffers, ClearMeasurementsZeroesTheFourteenValues) {
     double ChannelRecord::*const values[] = {
-        &ChannelRecord::max,   &ChannelRecord::min,   &ChannelRecord::avg,     &ChannelRecord::rms,
-        &ChannelRecord::ueff,  &ChannelRecord::total, &ChannelRecord::freq,    &ChannelRecord::ampl0,
-        &ChannelRecord::dcLevel, &ChannelRecord::sinad, &ChannelRecord::enb,   &ChannelRecord::sfdr,
-        &ChannelRecord::snr,   &ChannelRecord::thd,
+        &ChannelRecord::max,     &ChannelRecord::min,   &ChannelRecord::avg,  &ChannelRecord::rms,
+        &ChannelRecord::ueff,    &ChannelRecord::total, &ChannelRecord::freq, &ChannelRecord::ampl0,
+        &ChannelRecord::dcLevel, &ChannelRecord::sinad, &ChannelRecord::enb,  &ChannelRecord::sfdr,
+        &ChannelRecord::snr,     &ChannelRecord::thd,
     };
     ChannelRecord channel;
     for (double ChannelRecord::*value : values) channel.*value = 5.0;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "app/bench_controller.h"
-#include "tests/support/fake_board.h"
 #include "tests/support/fake_bench_view.h"
+#include "tests/support/fake_board.h"
 #include "tests/support/fake_plot.h"
 
 namespace {
@@ -87,8 +87,8 @@ TEST(SizeText, ListSpellings) {
     const struct {
         int32_t value;
         const char* want;
-    } cases[] = {{512, "512"}, {1000, "1000"}, {1024, "1.0K"}, {1536, "1.5K"}, {262144, "256.0K"},
-                 {1048576, "1.0M"}, {2097152, "2.0M"}, {1 << 30, "1024.0M"}};
+    } cases[] = {{512, "512"},       {1000, "1000"},    {1024, "1.0K"},    {1536, "1.5K"},
+                 {262144, "256.0K"}, {1048576, "1.0M"}, {2097152, "2.0M"}, {1 << 30, "1024.0M"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
         char text[256];
@@ -106,7 +106,7 @@ TEST_F(BenchTest, FillControlsGivesEveryListItsItemsAndSelections) {
     EXPECT_EQ(dialog.combos[BenchControl::ViewMode].items, modes);
     EXPECT_EQ(dialog.combos[BenchControl::ViewMode].selection, 2);
 
-    const std::vector<std::string> sizes = {"1.0K", "2.0K", "4.0K", "8.0K", "16.0K",
+    const std::vector<std::string> sizes = {"1.0K",  "2.0K",  "4.0K",   "8.0K",  "16.0K",
                                             "32.0K", "64.0K", "128.0K", "256.0K"};
     EXPECT_EQ(dialog.combos[BenchControl::Size].items, sizes);
     EXPECT_EQ(dialog.combos[BenchControl::Size].selection, 2);
@@ -150,8 +150,8 @@ TEST_F(BenchTest, SelectionsOutsideTheListsAreLeftEmpty) {
 TEST_F(BenchTest, ReadControlsTakesSigned16BitSelections) {
     app.fillControls();
     dialog.combos[BenchControl::ViewMode].selection = 0;
-    dialog.combos[BenchControl::Size].selection = 0xFFFF;    // a 16-bit -1
-    dialog.combos[BenchControl::Averaging].selection = 0x10003;   // only the low 16 bits count
+    dialog.combos[BenchControl::Size].selection = 0xFFFF;        // a 16-bit -1
+    dialog.combos[BenchControl::Averaging].selection = 0x10003;  // only the low 16 bits count
     dialog.checked[BenchControl::AutoScale] = true;
     app.readControls();
     EXPECT_EQ(app.viewState.displayMode, ViewMode::Scope);
@@ -171,10 +171,10 @@ TEST_F(BenchTest, EachListActsOnItsOwnCloseUpOnly) {
         const char* name;
         BenchControl control;
         ListEvent notification;
-        int32_t wantWindowId;       // the window record's coefficients afterwards
-        int32_t wantAverageCount;   // the next spectrum update's averaging
+        int32_t wantWindowId;      // the window record's coefficients afterwards
+        int32_t wantAverageCount;  // the next spectrum update's averaging
         bool wantAutoScaleEnabled;
-        bool wantRead;              // the controls read back, the window repainted
+        bool wantRead;  // the controls read back, the window repainted
     };
     const Case cases[] = {
         {"view mode close-up", BenchControl::ViewMode, kCloseUp, 0, 7, false, true},
@@ -288,7 +288,7 @@ TEST_F(BenchTest, RedrawWithAnalysisCallsThePlotsInOrder) {
 TEST_F(BenchTest, OscilloscopeViewHandsOverNoMarkers) {
     fillChannels();
     selectView(ViewMode::SpectrumVolts);
-    app.redrawPlots(true);      // markers computed
+    app.redrawPlots(true);  // markers computed
     selectView(ViewMode::Scope);
     app.redrawPlots(false);
     ASSERT_EQ(mainPlot.curves.size(), 2u);
@@ -321,7 +321,7 @@ TEST_F(BenchTest, RedrawWithoutAnalysisRecomputesNothing) {
 // not: a hidden channel stronger than the shown ones sets it.
 TEST_F(BenchTest, Db0ReferenceIncludesAStrongerHiddenChannel) {
     fillChannels();
-    for (int i = 0; i < 1024; ++i) app.engine.measuredChannels()[1].samples[i] *= 4.0;    // 8 V, hidden
+    for (int i = 0; i < 1024; ++i) app.engine.measuredChannels()[1].samples[i] *= 4.0;  // 8 V, hidden
     selectView(ViewMode::SpectrumDb0);
     app.redrawPlots(true);
     const double hidden = app.engine.measuredChannels()[1].powerPeak;
@@ -339,7 +339,7 @@ TEST_F(BenchTest, NoSpectrumPassBeforeTheWindowsAreFull) {
     app.engine.measuredChannels()[0].freq = -1.0;
     app.redrawPlots(true);
     EXPECT_EQ(app.engine.measuredChannels()[0].freq, -1.0);
-    EXPECT_EQ(dialog.results.rebuilds, 1);    // the list is rebuilt all the same
+    EXPECT_EQ(dialog.results.rebuilds, 1);  // the list is rebuilt all the same
 }
 
 // Only shown channels that hold a window are listed, and the user's scroll
@@ -349,7 +349,7 @@ TEST_F(BenchTest, ResultsListKeepsTheScrollPosition) {
     selectView(ViewMode::Scope);
     dialog.results.top = 4;
     app.rebuildResultsList();
-    EXPECT_EQ(dialog.results.lines.size(), 12u);    // channels 0 and 2, six lines each
+    EXPECT_EQ(dialog.results.lines.size(), 12u);  // channels 0 and 2, six lines each
     EXPECT_EQ(dialog.results.lines[6], "---- Channel \xB9 3, Gain =  1 --------");
     EXPECT_EQ(dialog.results.top, 4);
     EXPECT_TRUE(dialog.results.redrawing);
@@ -452,7 +452,7 @@ TEST_F(BenchTest, ButtonsInsideThePlotGoToTheComponentThenRedraw) {
     app.onPlotButton(kPlotLeftButton, kPlotDoubleClick);
     ASSERT_GE(dialog.log.size(), 2u);
     EXPECT_EQ(dialog.log[0], "main button 1 12,7 3");
-    EXPECT_EQ(dialog.log[1], "paint top");     // the redraw, top plot first
+    EXPECT_EQ(dialog.log[1], "paint top");  // the redraw, top plot first
     EXPECT_EQ(dialog.results.rebuilds, 0);  // without analysis
 
     dialog.log.clear();
@@ -464,8 +464,8 @@ TEST_F(BenchTest, ButtonsInsideThePlotGoToTheComponentThenRedraw) {
     app.attachPlots(nullptr, &topPlot);
     dialog.pointer = {0, 0};
     app.onPlotButton(kPlotLeftButton, kPlotPress);
-    EXPECT_EQ(dialog.log, (std::vector<std::string>{"paint top", "top property 3 'Sec'", "top begin 1024",
-                                                    "top end", "release top"}));
+    EXPECT_EQ(dialog.log, (std::vector<std::string>{"paint top", "top property 3 'Sec'", "top begin 1024", "top end",
+                                                    "release top"}));
 }
 
 TEST_F(BenchTest, MovesRedrawOnlyWhatTheComponentReportsChanged) {

@@ -30,10 +30,8 @@ TEST(ComponentKey, SkipsEmptyPartsAndRefusesWhatDoesNotFit) {
     const std::string long255(255 - std::string("SOFTWARE\\").size(), 'k');
     const std::string long256 = long255 + "k";
     const Case cases[] = {
-        {"all parts", "Tarnwell", "Drivers", "1.0", "QX420A", true,
-         "SOFTWARE\\Tarnwell\\Drivers\\1.0\\QX420A"},
-        {"no name", "Tarnwell", "Base library", "1.0", nullptr, true,
-         "SOFTWARE\\Tarnwell\\Base library\\1.0"},
+        {"all parts", "Tarnwell", "Drivers", "1.0", "QX420A", true, "SOFTWARE\\Tarnwell\\Drivers\\1.0\\QX420A"},
+        {"no name", "Tarnwell", "Base library", "1.0", nullptr, true, "SOFTWARE\\Tarnwell\\Base library\\1.0"},
         {"empty parts skipped", "", "Drivers", "", "", true, "SOFTWARE\\Drivers"},
         {"255 characters fit", long255.c_str(), "", "", "", true, nullptr},
         {"256 characters do not", long256.c_str(), "", "", "", false, ""},
@@ -41,8 +39,7 @@ TEST(ComponentKey, SkipsEmptyPartsAndRefusesWhatDoesNotFit) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         char out[kComponentPathChars];
-        EXPECT_EQ(composeComponentKey(out, sizeof out, c.maker, c.group, c.version, c.component),
-                  c.fits);
+        EXPECT_EQ(composeComponentKey(out, sizeof out, c.maker, c.group, c.version, c.component), c.fits);
         if (c.want) {
             EXPECT_STREQ(out, c.want);
         }
@@ -115,8 +112,7 @@ protected:
     void TearDown() override {
         for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
             HKEY software = nullptr;
-            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) ==
-                ERROR_SUCCESS) {
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) == ERROR_SUCCESS) {
                 RegDeleteTreeA(software, kGroupUnderSoftware);
                 RegCloseKey(software);
             }
@@ -126,22 +122,20 @@ protected:
     // Stores `value` as the component's "path", with its terminator or, as a
     // value may be stored, without one; in the program's own registry view or
     // in the one that `view` names.
-    static void registerValue(const char* name, DWORD type, const std::string& value,
-                              bool terminated = true, REGSAM view = 0) {
+    static void registerValue(const char* name, DWORD type, const std::string& value, bool terminated = true,
+                              REGSAM view = 0) {
         const std::string keyPath = std::string(kGroupKey) + "\\1.0\\" + name;
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0,
-                                  KEY_WRITE | view, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, KEY_WRITE | view, nullptr, &key,
+                                  nullptr),
                   ERROR_SUCCESS);
-        const LONG status =
-            RegSetValueExA(key, "path", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
-                           static_cast<DWORD>(value.size() + (terminated ? 1 : 0)));
+        const LONG status = RegSetValueExA(key, "path", 0, type, reinterpret_cast<const BYTE*>(value.c_str()),
+                                           static_cast<DWORD>(value.size() + (terminated ? 1 : 0)));
         RegCloseKey(key);
         ASSERT_EQ(status, ERROR_SUCCESS) << name;
     }
 
-    static void* load(ComponentHandle& handle, const char* name,
-                      const char* exportName = "GetTickCount") {
+    static void* load(ComponentHandle& handle, const char* name, const char* exportName = "GetTickCount") {
         return LoadComponent(handle, "Tarnwell", "QuorvelLoaderTest", "1.0", name, exportName);
     }
 
@@ -162,8 +156,7 @@ protected:
     static HMODULE moduleOf(void* address) {
         HMODULE module = nullptr;
         if (address &&
-            !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                    GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            !GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                                 static_cast<const char*>(address), &module)) {
             module = nullptr;
         }
@@ -191,8 +184,7 @@ TEST_F(RegistryLoaderTest, ReadsThePathValueAsStored) {
         bool loads;
     };
     const Case cases[] = {
-        {"Kernel", true},  {"Expandable", false}, {"Binary", false},
-        {"Missing", false}, {"Unregistered", false},
+        {"Kernel", true}, {"Expandable", false}, {"Binary", false}, {"Missing", false}, {"Unregistered", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -329,8 +321,7 @@ TEST_F(RegistryLoaderTest, PathValueOfUpTo255CharactersLoads) {
     for (const Case& c : cases) registerValue(c.name, REG_SZ, c.path, c.terminated);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_NE(GetFileAttributesA(c.path.c_str()), INVALID_FILE_ATTRIBUTES)
-            << c.path << " does not name the probe";
+        ASSERT_NE(GetFileAttributesA(c.path.c_str()), INVALID_FILE_ATTRIBUTES) << c.path << " does not name the probe";
         ComponentHandle handle;
         void* factory = loadFactory(handle, c.name);
         EXPECT_EQ(factory != nullptr, c.loads) << c.path.size() << " characters: " << c.path;

@@ -66,7 +66,7 @@ int32_t PROBE_CALL deviceControl(Device*, int32_t command, void* record, int32_t
     uint32_t head[2] = {0, 0};
     if (record) std::memcpy(head, record, sizeof head);
     if (command == 0 && head[0] == 190 && head[1] == 1908) {
-        const uint32_t one = 1;     // one channel, shown, gain 1, physical channel 0
+        const uint32_t one = 1;  // one channel, shown, gain 1, physical channel 0
         std::memcpy(static_cast<char*>(record) + 8, &one, 4);
         static_cast<char*>(record)[60 + 8] = 1;
         std::memcpy(static_cast<char*>(record) + 1340, &one, 4);
@@ -235,9 +235,8 @@ int32_t PROBE_CALL plotOnMouseButton(Plot* p, const RECT* client, int32_t button
          client ? client->bottom : -1L, button, static_cast<uint32_t>(point), kind);
     return 0;
 }
-const PlotTable plotTable = {plotAddRef, plotRelease,   plotSetStyle, plotSetProperty,  plotBeginDraw,
-                             plotUnused, plotUnused,    plotDrawCurve, plotEndDraw,     plotOnMouseMove,
-                             plotOnMouseButton};
+const PlotTable plotTable = {plotAddRef, plotRelease,   plotSetStyle, plotSetProperty, plotBeginDraw,    plotUnused,
+                             plotUnused, plotDrawCurve, plotEndDraw,  plotOnMouseMove, plotOnMouseButton};
 Plot plots[2] = {{&plotTable, "plot1"}, {&plotTable, "plot2"}};
 int plotsHandedOut = 0;
 

@@ -26,8 +26,8 @@ constexpr const char kGroupKey[] = "SOFTWARE\\Tarnwell\\QuorvelContractTest";
 // the extended plot component is missing, as it usually is.
 class ProbeServices final : public StartupServices {
 public:
-    void* LoadComponent(ComponentHandle& handle, const char* maker, const char*, const char* version,
-                        const char* name, const char* exportName) override {
+    void* LoadComponent(ComponentHandle& handle, const char* maker, const char*, const char* version, const char* name,
+                        const char* exportName) override {
         const char* entry = std::string(name) == "PellumE1" ? "Missing" : "Probe";
         return ::LoadComponent(handle, maker, "QuorvelContractTest", version, entry, exportName);
     }
@@ -48,8 +48,8 @@ protected:
         library.erase(library.find_last_of('\\'));
         library += "\\loader-test\\ContractProbe.dll";
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kGroupKey) + "\\1.0\\Probe").c_str(), 0,
-                                  nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kGroupKey) + "\\1.0\\Probe").c_str(), 0, nullptr, 0,
+                                  KEY_WRITE, nullptr, &key, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExA(key, "path", 0, REG_SZ, reinterpret_cast<const BYTE*>(library.c_str()),
                        static_cast<DWORD>(library.size() + 1));
@@ -128,8 +128,7 @@ TEST_F(ContractTest, EveryCallArrivesAsTheTablesGiveIt) {
     const struct {
         PlotPoint pointer;
         const char* packed;
-    } points[] = {{{0, 0}, "00000000"}, {{899, 411}, "019B0383"}, {{5, 700}, "02BC0005"},
-                  {{899, 719}, "02CF0383"}};
+    } points[] = {{{0, 0}, "00000000"}, {{899, 411}, "019B0383"}, {{5, 700}, "02BC0005"}, {{899, 719}, "02CF0383"}};
     for (const auto& p : points) {
         SCOPED_TRACE(p.packed);
         dialog.pointer = p.pointer;

@@ -85,10 +85,9 @@ class FakeUtility final : public FakeObject<IADCUtility> {
 public:
     FakeUtility(EventLog& log, const BoardBehaviour& board)
         : FakeObject(log, "utility"), board_(board), device_(log, board, "device") {}
-    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved,
-                         int32_t blockHint) override {
-        log_.push_back("open " + std::string(deviceName) + " " + std::to_string(base) + " " +
-                       std::to_string(reserved) + " " + std::to_string(blockHint));
+    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved, int32_t blockHint) override {
+        log_.push_back("open " + std::string(deviceName) + " " + std::to_string(base) + " " + std::to_string(reserved) +
+                       " " + std::to_string(blockHint));
         return board_.openResult;
     }
     int32_t QV_CALL Start(AcquisitionParameters*, int32_t) override { return 1; }
@@ -112,31 +111,31 @@ public:
     using FakeObject::FakeObject;
     int32_t QV_CALL SetStyle(const PlotStyle*) override { return 1; }
     int32_t QV_CALL SetProperty(int32_t, const void*) override { return 1; }
-    int32_t QV_CALL BeginDraw(void*, const PlotRect*, const PlotRange*, int32_t, int32_t,
-                              int32_t) override {
+    int32_t QV_CALL BeginDraw(void*, const PlotRect*, const PlotRange*, int32_t, int32_t, int32_t) override {
         return 1;
     }
     int32_t QV_CALL Reserved6() override { return 0; }
     int32_t QV_CALL Reserved7() override { return 0; }
-    int32_t QV_CALL DrawCurve(const float*, int32_t, int32_t, int32_t, const uint32_t*, int32_t,
-                              const MarkerRecord*, int32_t) override {
+    int32_t QV_CALL DrawCurve(const float*, int32_t, int32_t, int32_t, const uint32_t*, int32_t, const MarkerRecord*,
+                              int32_t) override {
         return 1;
     }
     int32_t QV_CALL EndDraw() override { return 1; }
     int32_t QV_CALL OnMouseMove(const PlotRect*, int32_t, int32_t) override { return 0; }
-    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, int32_t, int32_t) override {
-        return 0;
-    }
+    int32_t QV_CALL OnMouseButton(const PlotRect*, int32_t, int32_t, int32_t) override { return 0; }
 };
 
 // A component library's factory: hands out `instances` objects of its
 // interface, then nothing.
 class FakeFactory final : public IComponentFactory {
 public:
-    FakeFactory(EventLog& log, const BoardBehaviour& board, std::string interfaceName,
-                std::string objectName, int instances)
-        : log_(log), board_(board), interfaceName_(std::move(interfaceName)),
-          objectName_(std::move(objectName)), instances_(instances) {}
+    FakeFactory(EventLog& log, const BoardBehaviour& board, std::string interfaceName, std::string objectName,
+                int instances)
+        : log_(log),
+          board_(board),
+          interfaceName_(std::move(interfaceName)),
+          objectName_(std::move(objectName)),
+          instances_(instances) {}
 
     void* QV_CALL CreateInterface(const char* name, int32_t reserved) override {
         EXPECT_EQ(reserved, 0);
@@ -177,8 +176,7 @@ public:
 
     void install(const std::string& group, const std::string& name, const std::string& interfaceName,
                  const std::string& objectName, int instances = 100) {
-        libraries[group + "/" + name] =
-            std::make_unique<FakeFactory>(log, board, interfaceName, objectName, instances);
+        libraries[group + "/" + name] = std::make_unique<FakeFactory>(log, board, interfaceName, objectName, instances);
     }
     void installAll() {
         install("Drivers", "QX420A", "IADCDevice", "driver");
@@ -186,8 +184,8 @@ public:
         install("Base library", "KestoUtility", "IADCUtility", "utility");
     }
 
-    void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group,
-                        const char* version, const char* name, const char* exportName) override {
+    void* LoadComponent(ComponentHandle& handle, const char* maker, const char* group, const char* version,
+                        const char* name, const char* exportName) override {
         EXPECT_STREQ(maker, "Tarnwell");
         EXPECT_STREQ(version, "1.0");
         EXPECT_STREQ(exportName, "StaticFactory");
@@ -233,9 +231,12 @@ TEST_F(StartupTest, NormalStartAsksForComponentsInOrderAndKeepsThem) {
 
     EXPECT_TRUE(services.errors.empty());
     const EventLog want = {
-        "load Drivers/QX420A",         "release driver",
-        "load Base library/PellumE",   "load Base library/PellumE",
-        "load Base library/KestoUtility", "open QX420A 1 0 1024",
+        "load Drivers/QX420A",
+        "release driver",
+        "load Base library/PellumE",
+        "load Base library/PellumE",
+        "load Base library/KestoUtility",
+        "open QX420A 1 0 1024",
         "addref device",
     };
     EXPECT_EQ(services.log, want);
@@ -270,7 +271,7 @@ TEST_F(StartupTest, NormalStartAsksForComponentsInOrderAndKeepsThem) {
 TEST_F(StartupTest, FailuresShowTheirMessageAndReleaseWhatTheyMust) {
     struct Case {
         const char* name;
-        std::string config;                         // Quorvel.cfg; empty: the built-in text
+        std::string config;  // Quorvel.cfg; empty: the built-in text
         void (*prepare)(FakeServices&);
         StartupError error;
         std::string text;
@@ -278,52 +279,64 @@ TEST_F(StartupTest, FailuresShowTheirMessageAndReleaseWhatTheyMust) {
     };
     const std::string builtIn;
     const Case cases[] = {
-        {"no driver", builtIn, [](FakeServices& s) { s.libraries.erase("Drivers/QX420A"); },
+        {"no driver",
+         builtIn,
+         [](FakeServices& s) { s.libraries.erase("Drivers/QX420A"); },
          StartupError::NoComponent,
          message("Ошибка... \n Нет нужной библиотеки - QX420A.dll."),
          {"load Drivers/QX420A"}},
-        {"driver without IADCDevice", builtIn,
+        {"driver without IADCDevice",
+         builtIn,
          [](FakeServices& s) { s.install("Drivers", "QX420A", "IOther", "driver"); },
          StartupError::NoComponent,
          message("Ошибка... \n Нет нужной библиотеки - QX420A.dll."),
          {"load Drivers/QX420A"}},
-        {"no plot component", builtIn,
+        {"no plot component",
+         builtIn,
          [](FakeServices& s) { s.libraries.erase("Base library/PellumE"); },
          StartupError::NoPlotComponent,
          message("Ошибка... \n Нет нужной библиотеки - PellumE.dll."),
          {"load Drivers/QX420A", "release driver", "load Base library/PellumE"}},
-        {"extended and plain plot component missing", "USEPellumEx1 = 1\r\n",
+        {"extended and plain plot component missing",
+         "USEPellumEx1 = 1\r\n",
          [](FakeServices& s) { s.libraries.erase("Base library/PellumE"); },
          StartupError::NoPlotComponent,
          message("Ошибка... \n Нет нужной библиотеки - PellumE.dll."),
-         {"load Drivers/QX410A", "release driver", "load Base library/PellumE1",
-          "load Base library/PellumE"}},
-        {"base 0 after the plot components", "Device = QX420A\r\nBase = 0\r\n", nullptr,
+         {"load Drivers/QX410A", "release driver", "load Base library/PellumE1", "load Base library/PellumE"}},
+        {"base 0 after the plot components",
+         "Device = QX420A\r\nBase = 0\r\n",
+         nullptr,
          StartupError::BadBase,
          message("Ошибка... \n Очень плохие параметры в файле Quorvel.cfg!"),
-         {"load Drivers/QX420A", "release driver", "load Base library/PellumE",
-          "load Base library/PellumE"}},
-        {"no utility", "Device = QX420A\r\nUtility = \"MyUtil\"\r\n", nullptr,
+         {"load Drivers/QX420A", "release driver", "load Base library/PellumE", "load Base library/PellumE"}},
+        {"no utility",
+         "Device = QX420A\r\nUtility = \"MyUtil\"\r\n",
+         nullptr,
          StartupError::NoComponent,
          message("Ошибка... \n Нет нужной библиотеки - MyUtil.dll."),
-         {"load Drivers/QX420A", "release driver", "load Base library/PellumE",
-          "load Base library/PellumE", "load Base library/MyUtil"}},
-        {"open fails", builtIn, [](FakeServices& s) { s.board.openResult = 0; },
+         {"load Drivers/QX420A", "release driver", "load Base library/PellumE", "load Base library/PellumE",
+          "load Base library/MyUtil"}},
+        {"open fails",
+         builtIn,
+         [](FakeServices& s) { s.board.openResult = 0; },
          StartupError::OpenFailed,
          message("Ошибка... \n Нет нужного драйвера или не верно заданы параметры платы!"),
-         {"load Drivers/QX420A", "release driver", "load Base library/PellumE",
-          "load Base library/PellumE", "load Base library/KestoUtility",
-          "open QX420A 1 0 1024", "release utility"}},
-        {"no device handed out", builtIn, [](FakeServices& s) { s.board.handOutDevice = false; },
-         StartupError::NoDevice, message("Ошибка... \n Нет нужного драйвера!"),
-         {"load Drivers/QX420A", "release driver", "load Base library/PellumE",
-          "load Base library/PellumE", "load Base library/KestoUtility",
-          "open QX420A 1 0 1024", "release utility"}},
-        {"device property fails", builtIn, [](FakeServices& s) { s.board.deviceResult = 0; },
-         StartupError::NoDevice, message("Ошибка... \n Нет нужного драйвера!"),
-         {"load Drivers/QX420A", "release driver", "load Base library/PellumE",
-          "load Base library/PellumE", "load Base library/KestoUtility",
-          "open QX420A 1 0 1024", "release utility"}},
+         {"load Drivers/QX420A", "release driver", "load Base library/PellumE", "load Base library/PellumE",
+          "load Base library/KestoUtility", "open QX420A 1 0 1024", "release utility"}},
+        {"no device handed out",
+         builtIn,
+         [](FakeServices& s) { s.board.handOutDevice = false; },
+         StartupError::NoDevice,
+         message("Ошибка... \n Нет нужного драйвера!"),
+         {"load Drivers/QX420A", "release driver", "load Base library/PellumE", "load Base library/PellumE",
+          "load Base library/KestoUtility", "open QX420A 1 0 1024", "release utility"}},
+        {"device property fails",
+         builtIn,
+         [](FakeServices& s) { s.board.deviceResult = 0; },
+         StartupError::NoDevice,
+         message("Ошибка... \n Нет нужного драйвера!"),
+         {"load Drivers/QX420A", "release driver", "load Base library/PellumE", "load Base library/PellumE",
+          "load Base library/KestoUtility", "open QX420A 1 0 1024", "release utility"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -464,8 +477,9 @@ TEST(StartupErrorText, IsCodePage1251) {
     char text[256];
     formatStartupError(text, StartupError::NoDevice, nullptr);
     // "Ошибка... \n Нет нужного драйвера!" in code page 1251.
-    const char want[] = "\xCE\xF8\xE8\xE1\xEA\xE0... \n \xCD\xE5\xF2 \xED\xF3\xE6\xED\xEE\xE3\xEE "
-                        "\xE4\xF0\xE0\xE9\xE2\xE5\xF0\xE0!";
+    const char want[] =
+        "\xCE\xF8\xE8\xE1\xEA\xE0... \n \xCD\xE5\xF2 \xED\xF3\xE6\xED\xEE\xE3\xEE "
+        "\xE4\xF0\xE0\xE9\xE2\xE5\xF0\xE0!";
     EXPECT_STREQ(text, want);
 }
 

@@ -58,11 +58,9 @@ public:
         const auto* base = reinterpret_cast<const unsigned char*>(module_);
         const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
         const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& dir =
-            nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+        const IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
         if (dir.VirtualAddress == 0) return names;
-        const auto* exports =
-            reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
+        const auto* exports = reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + dir.VirtualAddress);
         const auto* nameTable = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
         for (DWORD i = 0; i < exports->NumberOfNames; ++i)
             names.emplace_back(reinterpret_cast<const char*>(base + nameTable[i]));
@@ -83,8 +81,7 @@ public:
         char temp[MAX_PATH];
         GetTempPathA(sizeof temp, temp);
         static int counter = 0;
-        std::snprintf(path_, sizeof path_, "%squorvel-components-%lu-%d", temp,
-                      GetCurrentProcessId(), ++counter);
+        std::snprintf(path_, sizeof path_, "%squorvel-components-%lu-%d", temp, GetCurrentProcessId(), ++counter);
         CreateDirectoryA(path_, nullptr);
         SetCurrentDirectoryA(path_);
     }
@@ -112,9 +109,7 @@ TEST(ComponentLibraries, ExportOnlyTheFactoryAndMakeIndependentInstances) {
     const struct {
         const char* path;
         const char* interfaceName;
-    } libraries[] = {{kDriverLibrary, "IADCDevice"},
-                     {kUtilityLibrary, "IADCUtility"},
-                     {kPlotLibrary, "IPellumE"}};
+    } libraries[] = {{kDriverLibrary, "IADCDevice"}, {kUtilityLibrary, "IADCUtility"}, {kPlotLibrary, "IPellumE"}};
     const char* const names[] = {"IADCDevice", "IADCUtility", "IPellumE"};
     for (const auto& l : libraries) {
         SCOPED_TRACE(l.path);
@@ -190,8 +185,7 @@ StartupAnswers askStartupQuestions(IADCDevice* device) {
 }
 
 bool capable(const BoardCapabilities* c) {
-    return c && (c->word1 & kCapabilityWord1Mask) == kCapabilityWord1Mask &&
-           (c->word2 & kCapabilityWord2Bit) != 0 &&
+    return c && (c->word1 & kCapabilityWord1Mask) == kCapabilityWord1Mask && (c->word2 & kCapabilityWord2Bit) != 0 &&
            (c->word2 & kCapabilityWord2Mask) == kCapabilityWord2Mask;
 }
 
@@ -234,8 +228,7 @@ TEST_F(BoardLibraries, EachFailureSettingHasItsEffect) {
         void (*check)(IADCUtility* utility, IADCDevice* driverDevice);
     };
     const Case cases[] = {
-        {"FailOpen = 1\r\n",
-         [](IADCUtility* u, IADCDevice*) { EXPECT_EQ(u->Open("QX420A", 1, 0, 1024), 0); }},
+        {"FailOpen = 1\r\n", [](IADCUtility* u, IADCDevice*) { EXPECT_EQ(u->Open("QX420A", 1, 0, 1024), 0); }},
         {"NoDevice = 1\r\n",
          [](IADCUtility* u, IADCDevice*) {
              ASSERT_EQ(u->Open("QX420A", 1, 0, 1024), 1);
@@ -506,11 +499,10 @@ protected:
     void draw(const std::vector<float>& values, const MarkerRecord* markers = nullptr) {
         const PlotRect client = canvas_.client();
         const PlotRange range{0.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f};
-        ASSERT_EQ(plot_->BeginDraw(canvas_.dc(), &client, &range,
-                                   static_cast<int32_t>(values.size()), 0, 0), 1);
+        ASSERT_EQ(plot_->BeginDraw(canvas_.dc(), &client, &range, static_cast<int32_t>(values.size()), 0, 0), 1);
         const uint32_t colour = kCurve;
-        ASSERT_EQ(plot_->DrawCurve(values.data(), static_cast<int32_t>(values.size()), 1, 0,
-                                   &colour, 0, markers, 0), 1);
+        ASSERT_EQ(plot_->DrawCurve(values.data(), static_cast<int32_t>(values.size()), 1, 0, &colour, 0, markers, 0),
+                  1);
         ASSERT_EQ(plot_->EndDraw(), 1);
         GdiFlush();
     }
@@ -547,7 +539,7 @@ TEST_F(PlotLibrary, ComposesOffScreenAndShowsTheFrameAtEndDraw) {
     EXPECT_EQ(canvas_.at(canvas_.width() - 2, canvas_.height() - 2), kBackground);
     EXPECT_GT(canvas_.count(kFrame), 400) << "the frame";
     EXPECT_GT(canvas_.count(kCurve), 200) << "the curve";
-    int32_t ink = 0;   // scale numbers left of the frame
+    int32_t ink = 0;  // scale numbers left of the frame
     for (int32_t y = 0; y < canvas_.height(); ++y)
         for (int32_t x = 0; x < 30; ++x) ink += canvas_.at(x, y) != kBackground;
     EXPECT_GT(ink, 20);
@@ -606,7 +598,7 @@ TEST_F(PlotLibrary, CurvesFollowTheDataPairAndTheScaleShowsTheScalePair) {
     ASSERT_GT(bottom - top, 200) << "top " << top << " bottom " << bottom;
     const struct {
         float value;
-        double fromTop;     // the share of the height above it, by the data pair
+        double fromTop;  // the share of the height above it, by the data pair
     } cases[] = {{10.0f, 0.0}, {0.0f, 0.1}, {-40.0f, 0.5}, {-90.0f, 1.0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
@@ -717,7 +709,7 @@ TEST_F(PlotLibrary, RefusesCallsOutOfOrder) {
 constexpr COLORREF kCursorColour = RGB(255, 0, 255);
 constexpr COLORREF kSecondCurve = RGB(0, 160, 0);
 constexpr COLORREF kMarkerColour = RGB(0, 0, 255);
-constexpr int32_t kLeftHeld = 1;    // MK_LBUTTON
+constexpr int32_t kLeftHeld = 1;  // MK_LBUTTON
 
 // The plot with a cursor colour, and its interior found from constant curves
 // at the ends and the middle of the range.
@@ -758,8 +750,8 @@ protected:
         ASSERT_EQ(plot_->BeginDraw(canvas_.dc(), &client, &range, points, 0, 0), 1);
         for (const auto& [values, colour] : curves) {
             const uint32_t c = colour;
-            ASSERT_EQ(plot_->DrawCurve(values->data(), static_cast<int32_t>(values->size()), 1, 0,
-                                       &c, 0, markers, 0), 1);
+            ASSERT_EQ(plot_->DrawCurve(values->data(), static_cast<int32_t>(values->size()), 1, 0, &c, 0, markers, 0),
+                      1);
         }
         ASSERT_EQ(plot_->EndDraw(), 1);
         GdiFlush();
@@ -800,10 +792,9 @@ TEST_F(PlotMouse, CursorFollowsThePointerAndLeavesWithIt) {
     ASSERT_FALSE(columns.empty());
     EXPECT_EQ(columns.front(), left_);
     EXPECT_EQ(columns.back(), left_ + width_ - 1);
-    int32_t ink = 0;    // the read-out beside the pointer
+    int32_t ink = 0;  // the read-out beside the pointer
     for (int32_t r = y + 1; r < std::min(y + 40, bottom_); ++r)
-        for (int32_t c = x + 1; c < std::min(x + 120, left_ + width_); ++c)
-            ink += canvas_.at(c, r) == RGB(0, 0, 0);
+        for (int32_t c = x + 1; c < std::min(x + 120, left_ + width_); ++c) ink += canvas_.at(c, r) == RGB(0, 0, 0);
     EXPECT_GT(ink, 20);
     EXPECT_EQ(canvas_.at(x, zero_), kCursorColour);
     EXPECT_EQ(canvas_.at(x - 3, zero_), kCurve);
@@ -819,7 +810,7 @@ TEST_F(PlotMouse, CursorFollowsThePointerAndLeavesWithIt) {
 TEST_F(PlotMouse, RedrawsAfterAMouseEventShowTheirOwnCurves) {
     const struct {
         const char* name;
-        std::vector<float> before, after;   // constant values of the curves
+        std::vector<float> before, after;  // constant values of the curves
     } cases[] = {
         {"the same curves", {0.5f, -0.5f}, {0.5f, -0.5f}},
         {"the second curve changed", {0.5f, -0.5f}, {0.5f, 0.25f}},
@@ -894,10 +885,12 @@ TEST_F(PlotMouse, ZoomMovesCurvesAndMarkersAlike) {
         {"a left click", [&] { press(1, clicked, bottom_ - 20); }, true},
         {"a right press", [&] { press(2, clicked, bottom_ - 20); }, false},
         {"a left click again", [&] { press(1, clicked, bottom_ - 20); }, true},
-        {"a double-click", [&] {
+        {"a double-click",
+         [&] {
              press(1, clicked, bottom_ - 20);
              press(1, clicked, bottom_ - 20, 3);
-         }, false},
+         },
+         false},
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.name);

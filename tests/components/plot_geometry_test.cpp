@@ -63,8 +63,7 @@ float nextValue(uint32_t& seed) {
 TEST(PlotGeometry, ColumnsHoldTheirValuesExtremes) {
     const struct {
         int32_t count, width;
-    } cases[] = {{1, 100}, {7, 100}, {100, 100}, {101, 100}, {1000, 333},
-                 {65536, 517}, {4194304, 640}};
+    } cases[] = {{1, 100}, {7, 100}, {100, 100}, {101, 100}, {1000, 333}, {65536, 517}, {4194304, 640}};
     uint32_t seed = 99;
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.count) + " values on " + std::to_string(c.width));
@@ -83,11 +82,11 @@ TEST(PlotGeometry, ColumnsSkipNaNWhereverItFalls) {
     const struct {
         const char* name;
         int32_t count, width;
-        int32_t nanOneIn;           // scattered NaN, about one value in this many; 0: none
-        int32_t nanFrom, nanTo;     // and a run of NaN over these points
-        uint32_t nanFromFirst;      // and in every column, bit k: NaN at its point k
-        uint32_t nanFromLast;       // bit k: NaN at its k-th point from the last
-        int32_t infOneIn;           // infinities of either sign; 0: none
+        int32_t nanOneIn;        // scattered NaN, about one value in this many; 0: none
+        int32_t nanFrom, nanTo;  // and a run of NaN over these points
+        uint32_t nanFromFirst;   // and in every column, bit k: NaN at its point k
+        uint32_t nanFromLast;    // bit k: NaN at its k-th point from the last
+        int32_t infOneIn;        // infinities of either sign; 0: none
     } cases[] = {
         {"columns of 1 to 3 points", 200, 97, 0, 0, 0, 0, 0, 0},
         {"columns of 7 points", 7 * 50, 50, 0, 0, 0, 0, 0, 0},
@@ -146,8 +145,7 @@ TEST(PlotGeometry, OneSpikeAmongMillionsKeepsItsColumn) {
     const int32_t spike = 3000001;
     values[spike] = 1.0f;
     std::vector<ColumnExtent> columns(500);
-    pellume::reduceToColumns(values.data(), static_cast<int32_t>(values.size()), 500,
-                             columns.data());
+    pellume::reduceToColumns(values.data(), static_cast<int32_t>(values.size()), 500, columns.data());
     const int32_t spikeColumn = pellume::pointColumn(spike, 4194304, 500);
     EXPECT_EQ(spikeColumn, 357);
     for (int32_t c = 0; c < 500; ++c) {
@@ -208,8 +206,7 @@ TEST(PlotGeometry, ZoomedColumnsHoldTheirPointsOnly) {
 
 TEST(PlotGeometry, WholeCurveWindowPlacesPointsAsPointColumn) {
     const pellume::PointWindow whole{0.0, 4194304.0};
-    for (const int64_t i : {int64_t(0), int64_t(4660), int64_t(4661), int64_t(3000001),
-                            int64_t(4194303)}) {
+    for (const int64_t i : {int64_t(0), int64_t(4660), int64_t(4661), int64_t(3000001), int64_t(4194303)}) {
         SCOPED_TRACE(i);
         EXPECT_EQ(pellume::windowColumn(i, whole, 900), pellume::pointColumn(i, 4194304, 900));
     }
@@ -220,7 +217,7 @@ TEST(PlotGeometry, WholeCurveWindowPlacesPointsAsPointColumn) {
 }
 
 TEST(PlotGeometry, ValuesMapOntoTheInteriorRows) {
-    const PixelRect interior{50, 20, 450, 221};    // rows 20 .. 220
+    const PixelRect interior{50, 20, 450, 221};  // rows 20 .. 220
     const ValueMap map(-1.0, 3.0, interior);
     ASSERT_TRUE(map.valid());
     const double inf = std::numeric_limits<double>::infinity();
@@ -270,17 +267,9 @@ TEST(PlotGeometry, ScaleNumbersTellNeighboursApart) {
         double step, value;
         const char* text;
     } cases[] = {
-        {3125.0, 25000.0, "25000"},
-        {40.0, -160.0, "-160"},
-        {2.5, 7.5, "7.5"},
-        {1.4142, 2.8284, "2.8"},
-        {0.00256, 0.00768, "0.0077"},
-        {0.1, -0.00001, "0.0"},
-        {4.0, -6.0, "-6"},
-        {0.25, 0.75, "0.75"},
-        {0.16384, 0.32768, "0.33"},
-        {0.0, 5.0, "5"},
-        {1e9, 4e9, "4e+09"},
+        {3125.0, 25000.0, "25000"},   {40.0, -160.0, "-160"}, {2.5, 7.5, "7.5"},   {1.4142, 2.8284, "2.8"},
+        {0.00256, 0.00768, "0.0077"}, {0.1, -0.00001, "0.0"}, {4.0, -6.0, "-6"},   {0.25, 0.75, "0.75"},
+        {0.16384, 0.32768, "0.33"},   {0.0, 5.0, "5"},        {1e9, 4e9, "4e+09"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);

@@ -36,7 +36,7 @@ constexpr int32_t kWidth = 900;
 constexpr int32_t kMainHeight = 450;
 constexpr int32_t kTopHeight = 130;
 constexpr int kRuns = 7;
-constexpr int32_t kLeftHeld = 1;    // MK_LBUTTON
+constexpr int32_t kLeftHeld = 1;  // MK_LBUTTON
 
 double now() {
     static const double perMs = [] {
@@ -64,8 +64,7 @@ struct Signals {
         uint32_t seed = 5;
         for (int32_t i = 0; i < kTimePoints; ++i)
             time[i] = 9.0f * std::sin(0.00613f * static_cast<float>(i)) + 0.02f * noise(seed);
-        for (int32_t i = 0; i < kSpectrumPoints; ++i)
-            spectrum[i] = -125.0f + 6.0f * noise(seed);
+        for (int32_t i = 0; i < kSpectrumPoints; ++i) spectrum[i] = -125.0f + 6.0f * noise(seed);
         for (int32_t h = 1; h <= 10; ++h) spectrum[21 * 1024 * h] = -2.0f - 9.0f * h;
     }
 };
@@ -79,8 +78,8 @@ public:
         wc.lpszClassName = "PlotRedrawMeasure";
         static const ATOM atom = RegisterClassA(&wc);
         (void)atom;
-        hwnd_ = CreateWindowExA(0, "PlotRedrawMeasure", title, WS_POPUP | WS_VISIBLE, 10, y,
-                                kWidth, height, nullptr, nullptr, wc.hInstance, nullptr);
+        hwnd_ = CreateWindowExA(0, "PlotRedrawMeasure", title, WS_POPUP | WS_VISIBLE, 10, y, kWidth, height, nullptr,
+                                nullptr, wc.hInstance, nullptr);
         dc_ = hwnd_ ? GetDC(hwnd_) : nullptr;
         client_ = {0, 0, kWidth, height};
     }
@@ -107,10 +106,13 @@ enum class View { Time, Spectrum };
 
 class Bench {
 public:
-    Bench(IPellumE* main, IPellumE* top, const Window& mainWindow, const Window& topWindow,
-          const Signals& signals)
-        : main_(main), top_(top), mainWindow_(mainWindow), topWindow_(topWindow),
-          signals_(signals), scratch_(kTimePoints) {
+    Bench(IPellumE* main, IPellumE* top, const Window& mainWindow, const Window& topWindow, const Signals& signals)
+        : main_(main),
+          top_(top),
+          mainWindow_(mainWindow),
+          topWindow_(topWindow),
+          signals_(signals),
+          scratch_(kTimePoints) {
         std::memset(&style_, 0, sizeof style_);
         style_.styleVersion = 768;
         style_.marginX = 10;
@@ -125,8 +127,7 @@ public:
         style_.fontNamePtr = style_.fontName;
         style_.fontSize = 8;
         style_.gridLinesX = 8;
-        for (int i = 0; i < kChannels; ++i)
-            style_.channelColour[i] = RGB(40 + 6 * i, 200 - 5 * i, (i * 67) & 0xFF);
+        for (int i = 0; i < kChannels; ++i) style_.channelColour[i] = RGB(40 + 6 * i, 200 - 5 * i, (i * 67) & 0xFF);
         const uint32_t cursor[5] = {3, 0x0080FF80, 0, 0, 0};
         for (IPellumE* plot : {main_, top_}) {
             plot->SetStyle(&style_);
@@ -197,8 +198,8 @@ private:
         return out;
     }
 
-    double drawPlot(IPellumE* plot, const Window& window, const PlotRange& range, const char* xUnit,
-                    const char* yUnit, View view, bool withMarkers) {
+    double drawPlot(IPellumE* plot, const Window& window, const PlotRange& range, const char* xUnit, const char* yUnit,
+                    View view, bool withMarkers) {
         const int32_t points = view == View::Time ? kTimePoints : kSpectrumPoints;
         plot->SetProperty(kPlotPropertyXUnit, xUnit);
         if (yUnit) plot->SetProperty(kPlotPropertyYUnit, yUnit);
@@ -209,8 +210,7 @@ private:
         for (int c = 0; c < kChannels; ++c) {
             const float* values = fill(view, c);
             t = now();
-            plot->DrawCurve(values, points, 1, 0, &style_.channelColour[c], 0,
-                            withMarkers ? markers_[c] : nullptr, 0);
+            plot->DrawCurve(values, points, 1, 0, &style_.channelColour[c], 0, withMarkers ? markers_[c] : nullptr, 0);
             spent += now() - t;
         }
         t = now();
@@ -247,8 +247,8 @@ double median(std::vector<double> v) {
 }
 
 void print(const char* name, const Figures& f) {
-    std::printf("  %-44s %8.1f %8.1f %10.1f %8.1f\n", name, fastest(f.main), median(f.main),
-                fastest(f.top), median(f.top));
+    std::printf("  %-44s %8.1f %8.1f %10.1f %8.1f\n", name, fastest(f.main), median(f.main), fastest(f.top),
+                median(f.top));
     std::fflush(stdout);
 }
 
@@ -259,8 +259,8 @@ template <class Setup, class Event>
 void measure(Bench& bench, const char* name, Setup setup, Event event) {
     Figures f;
     for (int run = 0; run < kRuns; ++run) {
-        bench.press(1, 450, 225, 3);    // double-click: the full range
-        bench.move(0, 0, 0);            // the cursor off the interior
+        bench.press(1, 450, 225, 3);  // double-click: the full range
+        bench.move(0, 0, 0);          // the cursor off the interior
         setup(run);
         event(run);
         double m = 0.0, t = 0.0;
@@ -274,50 +274,54 @@ void measureView(Bench& bench, View view) {
     bench.setView(view);
     std::printf("\n%s, %d curves of %d points, main plot %dx%d, top plot %dx%d\n",
                 view == View::Time ? "Time signal" : "dB spectrum with markers", kChannels,
-                view == View::Time ? kTimePoints : kSpectrumPoints, kWidth, kMainHeight, kWidth,
-                kTopHeight);
-    std::printf("  %-44s %8s %8s %10s %8s\n", "redraw after", "main min", "median", "top min",
-                "median");
-    constexpr bool kMeasured = false;   // the event's redraw is the one timed
+                view == View::Time ? kTimePoints : kSpectrumPoints, kWidth, kMainHeight, kWidth, kTopHeight);
+    std::printf("  %-44s %8s %8s %10s %8s\n", "redraw after", "main min", "median", "top min", "median");
+    constexpr bool kMeasured = false;  // the event's redraw is the one timed
     auto none = [](int) {};
     auto zoomIn = [&](int times) {
         for (int i = 0; i < times; ++i) {
             bench.press(1, 450, 225);
-            bench.move(0, 450, 225);    // released where it was pressed
+            bench.move(0, 450, 225);  // released where it was pressed
         }
     };
     measure(bench, "new data (an acquisition tick)", none, [&](int) { bench.newData(); });
     measure(bench, "the same data, no mouse event (a repaint)", none, [](int) {});
-    measure(bench, "cursor moved one pixel", [&](int) { bench.move(0, 300, 200); },
-            [&](int run) { bench.move(0, 301 + run % 2, 200, kMeasured); });
-    measure(bench, "left press: zoomed in by 2", none,
-            [&](int) { bench.press(1, 450, 225, 0, kMeasured); });
-    measure(bench, "right press: back out to the full range", [&](int) { zoomIn(1); },
-            [&](int) { bench.press(2, 450, 225, 0, kMeasured); });
-    measure(bench, "drag started (the press's zoom undone)", [&](int) { bench.press(1, 300, 200); },
-            [&](int) { bench.move(kLeftHeld, 320, 220, kMeasured); });
-    measure(bench, "drag: rectangle grew by a pixel",
-            [&](int) {
-                bench.press(1, 300, 200);
-                bench.move(kLeftHeld, 320, 220);
-            },
-            [&](int run) { bench.move(kLeftHeld, 321 + run % 2, 221, kMeasured); });
-    measure(bench, "drag released: zoomed to 1/8 of x",
-            [&](int) {
-                bench.press(1, 300, 100);
-                bench.move(kLeftHeld, 410, 300);
-            },
-            [&](int) { bench.move(0, 410, 300, kMeasured); });
-    measure(bench, "left press: zoomed in to 1/1024 of x", [&](int) { zoomIn(9); },
-            [&](int) { bench.press(1, 450, 225, 0, kMeasured); });
-    measure(bench, "double-click from 1/1024 back to full",
-            [&](int) {
-                zoomIn(10);
-                bench.press(1, 450, 225);
-            },
-            [&](int) { bench.press(1, 450, 225, 3, kMeasured); });
-    measure(bench, "new data while zoomed to 1/1024 of x", [&](int) { zoomIn(10); },
-            [&](int) { bench.newData(); });
+    measure(
+        bench, "cursor moved one pixel", [&](int) { bench.move(0, 300, 200); },
+        [&](int run) { bench.move(0, 301 + run % 2, 200, kMeasured); });
+    measure(bench, "left press: zoomed in by 2", none, [&](int) { bench.press(1, 450, 225, 0, kMeasured); });
+    measure(
+        bench, "right press: back out to the full range", [&](int) { zoomIn(1); },
+        [&](int) { bench.press(2, 450, 225, 0, kMeasured); });
+    measure(
+        bench, "drag started (the press's zoom undone)", [&](int) { bench.press(1, 300, 200); },
+        [&](int) { bench.move(kLeftHeld, 320, 220, kMeasured); });
+    measure(
+        bench, "drag: rectangle grew by a pixel",
+        [&](int) {
+            bench.press(1, 300, 200);
+            bench.move(kLeftHeld, 320, 220);
+        },
+        [&](int run) { bench.move(kLeftHeld, 321 + run % 2, 221, kMeasured); });
+    measure(
+        bench, "drag released: zoomed to 1/8 of x",
+        [&](int) {
+            bench.press(1, 300, 100);
+            bench.move(kLeftHeld, 410, 300);
+        },
+        [&](int) { bench.move(0, 410, 300, kMeasured); });
+    measure(
+        bench, "left press: zoomed in to 1/1024 of x", [&](int) { zoomIn(9); },
+        [&](int) { bench.press(1, 450, 225, 0, kMeasured); });
+    measure(
+        bench, "double-click from 1/1024 back to full",
+        [&](int) {
+            zoomIn(10);
+            bench.press(1, 450, 225);
+        },
+        [&](int) { bench.press(1, 450, 225, 3, kMeasured); });
+    measure(
+        bench, "new data while zoomed to 1/1024 of x", [&](int) { zoomIn(10); }, [&](int) { bench.newData(); });
 }
 
 }  // namespace
@@ -325,12 +329,11 @@ void measureView(Bench& bench, View view) {
 int main() {
     HMODULE library = LoadLibraryA("PellumE.dll");
     if (!library) {
-        std::fprintf(stderr, "PellumE.dll not found beside this program (error %lu)\n",
-                     GetLastError());
+        std::fprintf(stderr, "PellumE.dll not found beside this program (error %lu)\n", GetLastError());
         return 1;
     }
-    auto* factory = reinterpret_cast<IComponentFactory*>(
-        reinterpret_cast<void*>(GetProcAddress(library, kFactoryExportName)));
+    auto* factory =
+        reinterpret_cast<IComponentFactory*>(reinterpret_cast<void*>(GetProcAddress(library, kFactoryExportName)));
     IPellumE* main = factory ? static_cast<IPellumE*>(factory->CreateInterface("IPellumE", 0)) : nullptr;
     IPellumE* top = factory ? static_cast<IPellumE*>(factory->CreateInterface("IPellumE", 0)) : nullptr;
     if (!main || !top) {
@@ -347,8 +350,10 @@ int main() {
         pump();
         const Signals signals;
         Bench bench(main, top, mainWindow, topWindow, signals);
-        std::printf("Plot component redraw, ms of the component's calls (BeginDraw, %d DrawCurve, "
-                    "EndDraw), %d runs each\n", kChannels, kRuns);
+        std::printf(
+            "Plot component redraw, ms of the component's calls (BeginDraw, %d DrawCurve, "
+            "EndDraw), %d runs each\n",
+            kChannels, kRuns);
         measureView(bench, View::Time);
         measureView(bench, View::Spectrum);
     }

@@ -94,13 +94,18 @@ TEST(PlotReadout, ValuesAtKnownPixelsInEachViewsUnits) {
         {"no y unit", kScope, "Sec", "", 500, 221, "0.010240 Sec", "-0.05"},
         {"blank units", kScope, "  ", "   ", 500, 220, "0.010240", "0.00"},
         {"x not finite", {nan, 1.0, -10.0, 10.0, -10.0, 10.0}, "Sec", "V  ", 500, 220, "", "0.00 V"},
-        {"scale not finite", {0.0, 25000.0, -std::numeric_limits<double>::infinity(), 0.0, 0.0, 1.0},
-         "Hz", "dB  ", 86, 190, "1000 Hz", ""},
+        {"scale not finite",
+         {0.0, 25000.0, -std::numeric_limits<double>::infinity(), 0.0, 0.0, 1.0},
+         "Hz",
+         "dB  ",
+         86,
+         190,
+         "1000 Hz",
+         ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const pellume::Readout r =
-            pellume::readOut(kInterior, c.range, c.column, c.row, c.xUnit, c.yUnit);
+        const pellume::Readout r = pellume::readOut(kInterior, c.range, c.column, c.row, c.xUnit, c.yUnit);
         EXPECT_STREQ(r.x, c.x);
         EXPECT_STREQ(r.y, c.y);
     }
@@ -109,9 +114,8 @@ TEST(PlotReadout, ValuesAtKnownPixelsInEachViewsUnits) {
 TEST(PlotReadout, ExtentOfARectangleIsPositiveEitherWay) {
     for (const bool reversed : {false, true}) {
         SCOPED_TRACE(reversed ? "drawn up and left" : "drawn down and right");
-        const pellume::Readout r =
-            reversed ? pellume::readOutExtent(kInterior, kScope, 500, 220, 50, 20, "Sec", "V  ")
-                     : pellume::readOutExtent(kInterior, kScope, 50, 20, 500, 220, "Sec", "V  ");
+        const pellume::Readout r = reversed ? pellume::readOutExtent(kInterior, kScope, 500, 220, 50, 20, "Sec", "V  ")
+                                            : pellume::readOutExtent(kInterior, kScope, 50, 20, 500, 220, "Sec", "V  ");
         EXPECT_STREQ(r.x, "0.010240 Sec");
         EXPECT_STREQ(r.y, "10.00 V");
     }
@@ -204,8 +208,7 @@ TEST(PlotZoom, DragZoomsToTheRectangle) {
     } cases[] = {
         {"down and right", 200, 100, 500, 300, {x200, 12500.0, -140.0, -40.0, -130.0, -30.0}},
         {"up and left", 500, 300, 200, 100, {x200, 12500.0, -140.0, -40.0, -130.0, -30.0}},
-        {"past the interior's corner", 200, 100, 1200, 500,
-         {x200, 25000.0 * 899 / 900, -200.0, -40.0, -190.0, -30.0}},
+        {"past the interior's corner", 200, 100, 1200, 500, {x200, 25000.0 * 899 / 900, -200.0, -40.0, -190.0, -30.0}},
         {"a sideways sweep: x only", 200, 100, 500, 102, {x200, 12500.0, -200.0, 0.0, -190.0, 10.0}},
         {"a vertical sweep: y only", 200, 100, 201, 300, {0.0, 25000.0, -140.0, -40.0, -130.0, -30.0}},
     };
@@ -248,7 +251,7 @@ TEST(PlotZoom, DragEndedNearItsAnchorOrCancelledDoesNotZoom) {
     {
         SCOPED_TRACE("right press during the drag");
         Mouse m;
-        m.press(1, 300, 200);       // one level from an earlier click
+        m.press(1, 300, 200);  // one level from an earlier click
         m.move(0, 300, 200);
         m.press(1, 300, 100);
         m.move(kHeld, 400, 200);
@@ -279,7 +282,7 @@ TEST(PlotZoom, ReleaseOutsideThePlotZoomsNothingThenOrLater) {
     {
         SCOPED_TRACE("a drag let go outside");
         Mouse m;
-        m.click(300, 200);      // one level from an earlier click
+        m.click(300, 200);  // one level from an earlier click
         const ViewRange before = m.shown();
         m.press(1, 300, 100);
         m.move(kHeld, 400, 200);
@@ -369,8 +372,13 @@ TEST(PlotZoom, LevelsSurviveFramesOfTheSameAxesOnly) {
         bool kept;
     } cases[] = {
         {"the same frame", kSpectrumDb, kSpectrumPoints, "Hz", "dB  ", 10, true},
-        {"the data pair follows the strongest bin", {0, 25000, -200, 0, -183, 17}, kSpectrumPoints,
-         "Hz", "dB  ", 10, true},
+        {"the data pair follows the strongest bin",
+         {0, 25000, -200, 0, -183, 17},
+         kSpectrumPoints,
+         "Hz",
+         "dB  ",
+         10,
+         true},
         {"a new window length, same x range", kSpectrumDb, 1 << 19, "Hz", "dB  ", 10, true},
         {"another rate", {0, 50000, -200, 0, -190, 10}, kSpectrumPoints, "Hz", "dB  ", 10, false},
         {"another y unit (volt spectrum)", kSpectrumDb, kSpectrumPoints, "Hz", "Rms  ", 10, false},
@@ -400,7 +408,7 @@ TEST(PlotZoom, LevelsSurviveFramesOfTheSameAxesOnly) {
 // tells them apart is the data pair of the frame drawn right after the
 // program read its controls back, which shows the last frame's data.
 TEST(PlotZoom, AReadOfTheControlsDropsLevelsWhenTheSameScaleMeansOtherData) {
-    const ViewRange db0{0.0, 25000.0, -200.0, 0.0, -203.0, -3.0};     // u = -3 dB
+    const ViewRange db0{0.0, 25000.0, -200.0, 0.0, -203.0, -3.0};  // u = -3 dB
     const struct {
         const char* name;
         ViewRange before, after;
@@ -410,8 +418,7 @@ TEST(PlotZoom, AReadOfTheControlsDropsLevelsWhenTheSameScaleMeansOtherData) {
         {"dB0 to dB", db0, kSpectrumDb, true, false},
         {"the same view read again", db0, db0, true, true},
         {"the strongest bin moved, no read", db0, kSpectrumDb, false, true},
-        {"a read that moves the scale (auto scale)", kSpectrumV, {0, 25000, 0, 5.0, 0, 4.0}, true,
-         true},
+        {"a read that moves the scale (auto scale)", kSpectrumV, {0, 25000, 0, 5.0, 0, 4.0}, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -460,7 +467,7 @@ TEST(PlotZoom, FlatOrInfiniteRangesAreNotZoomed) {
         SCOPED_TRACE("dB0 before any spectrum: data at minus infinity");
         Mouse m(ViewRange{0.0, 25000.0, -200.0, 0.0, -inf, -inf});
         m.press(1, 200, 100);
-        m.move(kHeld, 201, 300);    // a vertical sweep
+        m.move(kHeld, 201, 300);  // a vertical sweep
         m.move(0, 201, 300);
         EXPECT_EQ(m.depth(), 0u);
     }

@@ -81,7 +81,7 @@ TEST(SimBoardPacer, JitteryPollingNeitherStallsNorDrifts) {
     uint32_t seed = 12345;
     while (now < perSecond * 3600) {
         seed = seed * 1664525u + 1013904223u;
-        now += 1 + (seed >> 8) % (perSecond / 50);     // up to 20 ms
+        now += 1 + (seed >> 8) % (perSecond / 50);  // up to 20 ms
         const uint64_t due = pacer.framesDue(now);
         ASSERT_GE(due, previous) << "at tick " << now;
         previous = due;
@@ -111,15 +111,14 @@ TEST(SimBoardAcquisition, FrequentPollingNeverStalls) {
             ASSERT_NE(a.takeBlock(), nullptr);
             ASSERT_TRUE(a.releaseBlock());
         }
-        ASSERT_LT(reference.framesDue(clock.ticks()) - a.framesDelivered(), 256u)
-            << "behind at poll " << poll;
+        ASSERT_LT(reference.framesDue(clock.ticks()) - a.framesDelivered(), 256u) << "behind at poll " << poll;
     }
-    EXPECT_EQ(a.framesDelivered(), 333312u);     // 10 s: 333333 frames, 1302 whole blocks
+    EXPECT_EQ(a.framesDelivered(), 333312u);  // 10 s: 333333 frames, 1302 whole blocks
 }
 
 TEST(SimBoardAcquisition, ReadyBlocksCountWholeBlocksOfTheAggregateRate) {
     DrivenClock clock(10000000);
-    BoardSettings s = quietSettings(2, 100000.0);    // 50000 frames per second
+    BoardSettings s = quietSettings(2, 100000.0);  // 50000 frames per second
     Acquisition a(clock);
     a.configure(s);
     ASSERT_TRUE(a.open(1024));
@@ -131,11 +130,11 @@ TEST(SimBoardAcquisition, ReadyBlocksCountWholeBlocksOfTheAggregateRate) {
 
     EXPECT_EQ(a.readyBlocks(), 0);
     EXPECT_EQ(a.takeBlock(), nullptr) << "nothing due yet";
-    clock.advance(199999);                      // 999.995 frames
+    clock.advance(199999);  // 999.995 frames
     EXPECT_EQ(a.readyBlocks(), 0);
     clock.advance(1);
     EXPECT_EQ(a.readyBlocks(), 1);
-    clock.advanceSeconds(3600.0);               // an hour not taken
+    clock.advanceSeconds(3600.0);  // an hour not taken
     EXPECT_EQ(a.readyBlocks(), 180001);
     ASSERT_NE(a.takeBlock(), nullptr);
     EXPECT_EQ(a.readyBlocks(), 180000);
@@ -268,15 +267,15 @@ TEST(SimBoardAcquisition, BacklogOfAFastBoardIsCountedInFull) {
     ASSERT_EQ(a.framesPerSecond(), 1e7);
 
     clock.advanceSeconds(0.2);
-    EXPECT_EQ(a.readyBlocks(), 1953);               // 2,000,000 frames
+    EXPECT_EQ(a.readyBlocks(), 1953);  // 2,000,000 frames
     clock.advanceSeconds(0.8);
-    EXPECT_EQ(a.readyBlocks(), 9765);               // 10,000,000 frames
+    EXPECT_EQ(a.readyBlocks(), 9765);  // 10,000,000 frames
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(a.takeBlock(), nullptr);
         ASSERT_TRUE(a.releaseBlock());
     }
     EXPECT_EQ(a.readyBlocks(), 9762);
-    clock.advanceSeconds(7.0 * 86400);              // a week: 5.9e9 blocks
+    clock.advanceSeconds(7.0 * 86400);  // a week: 5.9e9 blocks
     EXPECT_EQ(a.readyBlocks(), INT32_MAX);
     EXPECT_NE(a.takeBlock(), nullptr);
 }
@@ -285,12 +284,12 @@ TEST(SimBoardAcquisition, BlocksInterleaveTheChannelsCodes) {
     DrivenClock clock(1000);
     BoardSettings s = quietSettings(3, 3000.0);
     s.channel[0].amplitude = 0.0;
-    s.channel[0].dc = 1.0;         // 3276.8 codes
+    s.channel[0].dc = 1.0;  // 3276.8 codes
     s.channel[1].amplitude = 0.0;
     s.channel[1].dc = -2.5;
-    s.channel[1].gain = 2;         // -5 V at the converter
+    s.channel[1].gain = 2;  // -5 V at the converter
     s.channel[2].amplitude = 0.0;
-    s.channel[2].dc = 30.0;        // beyond full scale
+    s.channel[2].dc = 30.0;  // beyond full scale
     Acquisition a(clock);
     a.configure(s);
     ASSERT_TRUE(a.open(4));
@@ -411,7 +410,7 @@ TEST(SimBoardSignal, SineReachesItsAmplitudeInCodes) {
         if (f > 0 && previous < 0 && code >= 0) ++crossings;
         previous = code;
     }
-    EXPECT_NEAR(high, 29491, 2);    // 9 V of 10 V full scale
+    EXPECT_NEAR(high, 29491, 2);  // 9 V of 10 V full scale
     EXPECT_NEAR(low, -29491, 2);
     EXPECT_EQ(crossings, 20) << "21 cycles from phase 0: the first crossing is sample 0";
 }
@@ -419,14 +418,14 @@ TEST(SimBoardSignal, SineReachesItsAmplitudeInCodes) {
 TEST(SimBoardSignal, HarmonicsAndDcHaveTheirLevels) {
     simboard::ChannelSettings c = simboard::defaultSettings().channel[0];
     const double rate = 1024.0;
-    c.frequency = 10.0;     // bin 10 of 1024 samples
+    c.frequency = 10.0;  // bin 10 of 1024 samples
     c.amplitude = 2.0;
     c.dc = 0.25;
     c.noise = 0.0;
     c.harmonicCount = 3;
-    c.harmonicsDbc[0] = -20.0;   // order 2: 0.2 V
-    c.harmonicsDbc[1] = -40.0;   // order 3: 0.02 V
-    c.harmonicsDbc[2] = -6.0;    // order 4: about 1.0 V
+    c.harmonicsDbc[0] = -20.0;  // order 2: 0.2 V
+    c.harmonicsDbc[1] = -40.0;  // order 3: 0.02 V
+    c.harmonicsDbc[2] = -6.0;   // order 4: about 1.0 V
     simboard::ChannelSignal signal(c, rate, 1);
     std::vector<double> x(1024);
     double sum = 0.0;
@@ -490,8 +489,7 @@ TEST(SimBoardSettings, KeysOverrideTheDefaults) {
     };
     const Case cases[] = {
         {"FailOpen", "FailOpen = 1\r\n", [](const BoardSettings& s) { return s.failOpen; }},
-        {"commented out", "; FailOpen = 1\r\n",
-         [](const BoardSettings& s) { return !s.failOpen; }},
+        {"commented out", "; FailOpen = 1\r\n", [](const BoardSettings& s) { return !s.failOpen; }},
         {"NoDevice", "nodevice=1", [](const BoardSettings& s) { return s.noDevice; }},
         {"FailCapability", "FailCapability = 1",
          [](const BoardSettings& s) { return s.failCapability == CapabilityFailure::StatusBit; }},
@@ -500,38 +498,27 @@ TEST(SimBoardSettings, KeysOverrideTheDefaults) {
         {"FailCapability beyond", "FailCapability = 9",
          [](const BoardSettings& s) { return s.failCapability == CapabilityFailure::Descriptor; }},
         {"NoFullScale", "NoFullScale 1", [](const BoardSettings& s) { return s.noFullScale; }},
-        {"FailBlockSize", "FailBlockSize = 1",
-         [](const BoardSettings& s) { return s.failBlockSize && !s.failStart; }},
-        {"FailStart", "failstart=1",
-         [](const BoardSettings& s) { return s.failStart && !s.failBlockSize; }},
+        {"FailBlockSize", "FailBlockSize = 1", [](const BoardSettings& s) { return s.failBlockSize && !s.failStart; }},
+        {"FailStart", "failstart=1", [](const BoardSettings& s) { return s.failStart && !s.failBlockSize; }},
         {"FailStart 0", "FailStart = 0", [](const BoardSettings& s) { return !s.failStart; }},
         {"FullScale", "FullScale = 5.0", [](const BoardSettings& s) { return s.fullScale == 5.0f; }},
-        {"FullScale 0 is reported", "FullScale = 0",
-         [](const BoardSettings& s) { return s.fullScale == 0.0f; }},
-        {"negative FullScale", "FullScale = -5",
-         [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
-        {"FullScale beyond a float", "FullScale = 1e39",
-         [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
+        {"FullScale 0 is reported", "FullScale = 0", [](const BoardSettings& s) { return s.fullScale == 0.0f; }},
+        {"negative FullScale", "FullScale = -5", [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
+        {"FullScale beyond a float", "FullScale = 1e39", [](const BoardSettings& s) { return s.fullScale == 10.0f; }},
         {"Channels", "Channels = 4", [](const BoardSettings& s) { return s.channels == 4; }},
-        {"Channels above 32", "Channels = 40",
-         [](const BoardSettings& s) { return s.channels == 32; }},
+        {"Channels above 32", "Channels = 40", [](const BoardSettings& s) { return s.channels == 32; }},
         {"Channels 0", "Channels = 0", [](const BoardSettings& s) { return s.channels == 1; }},
-        {"Rate with suffix", "Rate = 1M",
-         [](const BoardSettings& s) { return s.rate == 1048576.0; }},
+        {"Rate with suffix", "Rate = 1M", [](const BoardSettings& s) { return s.rate == 1048576.0; }},
         {"negative Rate", "Rate = -5", [](const BoardSettings& s) { return s.rate == 100000.0; }},
         {"Paired", "Channels = 4\nPaired = 1", [](const BoardSettings& s) { return s.paired; }},
-        {"Paired needs an even count", "Channels = 3\nPaired = 1",
-         [](const BoardSettings& s) { return !s.paired; }},
-        {"DisconnectAfter", "DisconnectAfter = 2.5",
-         [](const BoardSettings& s) { return s.disconnectAfter == 2.5; }},
+        {"Paired needs an even count", "Channels = 3\nPaired = 1", [](const BoardSettings& s) { return !s.paired; }},
+        {"DisconnectAfter", "DisconnectAfter = 2.5", [](const BoardSettings& s) { return s.disconnectAfter == 2.5; }},
         {"default frequency follows the rate", "Rate = 200000",
          [](const BoardSettings& s) { return s.channel[0].frequency == 21 * 100000.0 / 1024; }},
-        {"frequency", "Ch1Frequency = 1234.5",
-         [](const BoardSettings& s) { return s.channel[1].frequency == 1234.5; }},
+        {"frequency", "Ch1Frequency = 1234.5", [](const BoardSettings& s) { return s.channel[1].frequency == 1234.5; }},
         {"amplitude, dc, noise", "Ch0Amplitude = 1.5\nCh0Dc = -0.5\nCh0Noise = 0.001",
          [](const BoardSettings& s) {
-             return s.channel[0].amplitude == 1.5 && s.channel[0].dc == -0.5 &&
-                    s.channel[0].noise == 0.001;
+             return s.channel[0].amplitude == 1.5 && s.channel[0].dc == -0.5 && s.channel[0].noise == 0.001;
          }},
         {"negative noise", "Ch0Noise = -1", [](const BoardSettings& s) { return s.channel[0].noise == 0.0; }},
         {"Ch10 is not Ch1", "Ch10Bits = 12",
@@ -540,21 +527,16 @@ TEST(SimBoardSettings, KeysOverrideTheDefaults) {
         {"gain clamped", "Ch2Gain = 0", [](const BoardSettings& s) { return s.channel[2].gain == 1; }},
         {"gain", "Ch2Gain = 8", [](const BoardSettings& s) { return s.channel[2].gain == 8; }},
         {"shown and colour", "Ch1Shown = 0\nCh1Colour = 0x123456",
-         [](const BoardSettings& s) {
-             return !s.channel[1].shown && s.channel[1].colour == 0x123456;
-         }},
+         [](const BoardSettings& s) { return !s.channel[1].shown && s.channel[1].colour == 0x123456; }},
         {"harmonics", "Ch0Harmonics = -60, -70, -80",
          [](const BoardSettings& s) {
              const auto& c = s.channel[0];
-             return c.harmonicCount == 3 && c.harmonicsDbc[0] == -60 &&
-                    c.harmonicsDbc[1] == -70 && c.harmonicsDbc[2] == -80;
+             return c.harmonicCount == 3 && c.harmonicsDbc[0] == -60 && c.harmonicsDbc[1] == -70 &&
+                    c.harmonicsDbc[2] == -80;
          }},
-        {"no harmonics", "Ch0Harmonics =\n",
-         [](const BoardSettings& s) { return s.channel[0].harmonicCount == 0; }},
+        {"no harmonics", "Ch0Harmonics =\n", [](const BoardSettings& s) { return s.channel[0].harmonicCount == 0; }},
         {"at most nine harmonics", "Ch0Harmonics = -1 -2 -3 -4 -5 -6 -7 -8 -9 -10 -11",
-         [](const BoardSettings& s) {
-             return s.channel[0].harmonicCount == 9 && s.channel[0].harmonicsDbc[8] == -9;
-         }},
+         [](const BoardSettings& s) { return s.channel[0].harmonicCount == 9 && s.channel[0].harmonicsDbc[8] == -9; }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -571,8 +553,7 @@ bool passesStartupCheck(const BoardSettings& s) {
     const BoardCapabilities* caps = nullptr;
     simboard::deviceProperty(s, kDevicePropertyCapabilities, &caps);
     return caps && (caps->word1 & kCapabilityWord1Mask) == kCapabilityWord1Mask &&
-           (caps->word2 & kCapabilityWord2Bit) &&
-           (caps->word2 & kCapabilityWord2Mask) == kCapabilityWord2Mask;
+           (caps->word2 & kCapabilityWord2Bit) && (caps->word2 & kCapabilityWord2Mask) == kCapabilityWord2Mask;
 }
 
 TEST(SimBoardDriver, CapabilityFailuresEachFailTheCheck) {
@@ -683,9 +664,7 @@ TEST(SimBoardDriver, OtherCommandsAcceptTheirRecords) {
     const struct {
         const char* name;
         int32_t command;
-    } cases[] = {{"write", kControlWrite},
-                 {"start list", kControlStartList},
-                 {"apply list", kControlApplyList}};
+    } cases[] = {{"write", kControlWrite}, {"start list", kControlStartList}, {"apply list", kControlApplyList}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ChannelList header;

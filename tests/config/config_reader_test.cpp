@@ -29,7 +29,8 @@ TEST(ConfigCharMap, FoldsLettersKeepsNumberCharactersBlanksTheRest) {
         unsigned char want = ' ';
         if (c >= 'A' && c <= 'Z') want = static_cast<unsigned char>(c);
         else if (c >= 'a' && c <= 'z') want = static_cast<unsigned char>(c - 'a' + 'A');
-        else if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == '_') want = static_cast<unsigned char>(c);
+        else if ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == '_')
+            want = static_cast<unsigned char>(c);
         else if (c == ';' || c == ':') want = ';';
         EXPECT_EQ(kConfigCharMap[c], want);
     }
@@ -51,8 +52,8 @@ TEST(ConfigReaderSyntax, EquivalentSpellingsReadAlike) {
         "DisplayTime = 20\r\n",
         "Other = 1\r\nDisplayTime = 20\r\n",
         "Other = 1\nDisplayTime = 20\n",
-        "Name = x DisplayTime 20",             // a key matches at any token start
-        "DisplayTime = /\n20",                 // one slash joins the next line
+        "Name = x DisplayTime 20",  // a key matches at any token start
+        "DisplayTime = /\n20",      // one slash joins the next line
         "DisplayTime = \\\r\n20\r\n",
         "; \"displaytime\" in quotes keeps its case\nDisplayTime = 20",
         "DisplayTimer = 5\nDisplayTime = 20",
@@ -69,17 +70,14 @@ TEST(ConfigReaderSyntax, EquivalentSpellingsReadAlike) {
 // Lines where the key or its value is hidden: the default 7 applies.
 TEST(ConfigReaderSyntax, HiddenKeysAndValuesTakeTheDefault) {
     const char* const cases[] = {
-        "DisplayTime: 20",                 // ':' starts a comment
-        "; DisplayTime = 20",
-        "Name = 5 ; DisplayTime = 20",
-        "DisplayTimeX = 20",
-        "XDisplayTime = 20",
+        "DisplayTime: 20",  // ':' starts a comment
+        "; DisplayTime = 20",   "Name = 5 ; DisplayTime = 20",
+        "DisplayTimeX = 20",    "XDisplayTime = 20",
         "Display.Time = 20",
-        "DisplayTime =\n20",               // the value is on the next line
-        "DisplayTime = //\n20",            // two slashes do not join
-        "Display\nTime = 20",              // a key never spans lines
-        "DisplayTime = twenty",
-        "",
+        "DisplayTime =\n20",     // the value is on the next line
+        "DisplayTime = //\n20",  // two slashes do not join
+        "Display\nTime = 20",    // a key never spans lines
+        "DisplayTime = twenty", "",
     };
     for (const char* text : cases) {
         SCOPED_TRACE(text);
@@ -105,11 +103,11 @@ TEST(ConfigReaderSyntax, StringValuesAfterNormalisation) {
         {"FontName = \"Arial ; x\" ; comment", "FontName", "Arial ; x"},
         {"Name = a,b=c!", "Name", "A B C"},
         {"Name = \"\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5\"", "Name", "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5"},
-        {"Name = \xCD\xE0 x", "Name", "X"},                      // unquoted cp1251 letters are blanks
-        {"Name = \"x\"\r\nNext = 1", "Name", "x"},               // CR is a blank
-        {"File = a/b\nX = 1", "File", "A B X   1"},             // joined with the next line
+        {"Name = \xCD\xE0 x", "Name", "X"},          // unquoted cp1251 letters are blanks
+        {"Name = \"x\"\r\nNext = 1", "Name", "x"},   // CR is a blank
+        {"File = a/b\nX = 1", "File", "A B X   1"},  // joined with the next line
         {"File = a/b\r\nX = 1\r\n", "File", "A B  X   1"},
-        {"File = a/b/c\nX = 1", "File", "A B C"},                // two slashes: not joined
+        {"File = a/b/c\nX = 1", "File", "A B C"},                      // two slashes: not joined
         {"File = \"C:\\data\\run\"\nX = 1", "File", "C:\\data\\run"},  // quoted: not joined
         {"Name =   \"  padded  \"  ", "Name", "padded"},
         {"Name =", "Name", ""},
@@ -129,7 +127,7 @@ TEST(ConfigReaderKeySearch, MatchesWholeKeysAtTokenStartsFirstInFileOrder) {
     struct Case {
         const char* text;
         const char* key;
-        int32_t want;   // 7: not found (the default)
+        int32_t want;  // 7: not found (the default)
     };
     const Case cases[] = {
         {"AverageCounterFFT = 10\nAverageCounter = 20", "AverageCounter", 20},
@@ -178,7 +176,7 @@ TEST(ConfigReaderNumbers, EveryFormConvertsToIntegerDoubleAndFloat) {
         {"+7", 7, 7.0},
         {"007", 7, 7.0},
         {"0x1F", 31, 31.0},
-        {"0X1f", 31, 31.0},                         // letters fold before the hex test
+        {"0X1f", 31, 31.0},  // letters fold before the hex test
         {"0x", 0, 0.0},
         {"0xFFFFFFFF", -1, 4294967295.0},
         {"0x100000001", 1, 4294967297.0},
@@ -189,9 +187,9 @@ TEST(ConfigReaderNumbers, EveryFormConvertsToIntegerDoubleAndFloat) {
         {"2L", 2000000, 2000000.0},
         {"-3K", -3072, -3072.0},
         {"4m", 4194304, 4194304.0},
-        {"-", 0, 0.0},                              // a sign alone
-        {"K", 0, 0.0},                              // a suffix alone
-        {"3000000000", -1294967296, 3000000000.0},  // low 32 bits of the 64-bit value
+        {"-", 0, 0.0},                                                // a sign alone
+        {"K", 0, 0.0},                                                // a suffix alone
+        {"3000000000", -1294967296, 3000000000.0},                    // low 32 bits of the 64-bit value
         {"99999999999999999999", 1661992959, 7766279631452241919.0},  // 64-bit wrap
         {"1.5K", 1536, 1536.0},
         {"2.5", 3, 2.5},
@@ -207,11 +205,11 @@ TEST(ConfigReaderNumbers, EveryFormConvertsToIntegerDoubleAndFloat) {
         {"1.5E+1", 15, 15.0},
         {"-1.25D1", -12, -12.5},
         {"2.5E1K", 25600, 25600.0},
-        {"E", 0, 0.0},                              // a real with no digits converts to 0
-        {"1E999", INT32_MAX, inf},                  // beyond int32: saturates
+        {"E", 0, 0.0},              // a real with no digits converts to 0
+        {"1E999", INT32_MAX, inf},  // beyond int32: saturates
         {"-1E999", INT32_MIN, -inf},
         {"3E9", INT32_MAX, 3e9},
-        {"12 AB", 12, 12.0},                        // only the first token counts
+        {"12 AB", 12, 12.0},  // only the first token counts
         {"10.0 ; \xC2\xEE\xEB\xFC\xF2", 10, 10.0},
     };
     for (const Case& c : cases) {
@@ -231,8 +229,8 @@ TEST(ConfigReaderNumbers, EveryFormConvertsToIntegerDoubleAndFloat) {
 
 TEST(ConfigReaderNumbers, MalformedTokensFail) {
     const char* const cases[] = {
-        "1.2.3", "12AB", "0xG1", "0x1.5", "five", "1E2E3", "1D2E3", "1+2", "--5", "+-5",
-        "K5", "1KK", "1KB", "1.5.K", "1E5X", "0x-1",
+        "1.2.3", "12AB", "0xG1", "0x1.5", "five", "1E2E3", "1D2E3", "1+2",
+        "--5",   "+-5",  "K5",   "1KK",   "1KB",  "1.5.K", "1E5X",  "0x-1",
     };
     for (const char* value : cases) {
         SCOPED_TRACE(value);
@@ -254,17 +252,11 @@ TEST(ConfigReaderDefaults, NumbersTakeANonZeroDefaultOnly) {
         const char* text;
         int32_t def;
         int result;
-        int32_t want;   // the destination starts at 42
+        int32_t want;  // the destination starts at 42
     };
     const Case cases[] = {
-        {"X = 5", 7, 1, 5},
-        {"X = 5", 0, 1, 5},
-        {"X = five", 7, 0, 7},
-        {"X = five", 0, 0, 42},
-        {"Y = 5", 7, 0, 7},
-        {"Y = 5", 0, 0, 42},
-        {"X =", 7, 0, 7},
-        {"X = ; comment", 0, 0, 42},
+        {"X = 5", 7, 1, 5}, {"X = 5", 0, 1, 5},  {"X = five", 7, 0, 7}, {"X = five", 0, 0, 42},
+        {"Y = 5", 7, 0, 7}, {"Y = 5", 0, 0, 42}, {"X =", 7, 0, 7},      {"X = ; comment", 0, 0, 42},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " default " + std::to_string(c.def));

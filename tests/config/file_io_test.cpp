@@ -65,8 +65,8 @@ TEST_F(FileIo, ReadWholeFileEndsTheBytesWithZero) {
 // Opens fileName for reading with every sharing mode; true when that works.
 bool openableForReading(const std::string& fileName) {
     SetLastError(0xdeadbeef);
-    const HANDLE file = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     CloseHandle(file);
     return true;

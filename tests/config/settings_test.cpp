@@ -47,8 +47,7 @@ TEST(SettingsPresets, EveryFieldTakesItsPreset) {
     EXPECT_STREQ(settings.utilityName, "KestoUtility");
     EXPECT_EQ(settings.base, 1);
     EXPECT_EQ(settings.oscScale, 10.0f);
-    EXPECT_EQ(sizesOf(settings),
-              (std::vector<int32_t>{1024, 2048, 4096, 8192, 16384, 32768, 65536, 131072, 262144}));
+    EXPECT_EQ(sizesOf(settings), (std::vector<int32_t>{1024, 2048, 4096, 8192, 16384, 32768, 65536, 131072, 262144}));
     EXPECT_STREQ(settings.fileName, "Dat");
     EXPECT_EQ(settings.fileAutoIncrement, 0);
 
@@ -71,7 +70,7 @@ TEST(SettingsPresets, EveryFieldTakesItsPreset) {
     const struct {
         int channel;
         uint32_t colour;
-    } colours[] = {{0, 0x00FF00}, {1, 0x0000FF}, {5, 0x00FFFF}, {12, 0x80FF80},
+    } colours[] = {{0, 0x00FF00},  {1, 0x0000FF},  {5, 0x00FFFF},  {12, 0x80FF80},
                    {18, 0xFFFFFF}, {19, 0x00FF00}, {20, 0x0000FF}, {31, 0x80FF80}};
     for (const auto& c : colours) {
         SCOPED_TRACE(c.channel);
@@ -91,11 +90,15 @@ TEST(SettingsFftScale, BoundedByTheBoardFullScale) {
         double scale, fullScale, want;
     };
     const Case cases[] = {
-        {0.05, 10.0, 0.1}, {25.0, 10.0, 20.0}, {15.0, 10.0, 15.0}, {20.0, 10.0, 20.0},
+        {0.05, 10.0, 0.1},
+        {25.0, 10.0, 20.0},
+        {15.0, 10.0, 15.0},
+        {20.0, 10.0, 20.0},
         {0.05, 0.01, 0.1},  // no upper check after the raise to 0.1
         {5.0, 1.0, 2.0},
         // FFTScaleV = 1E400 and -1E400 read as infinities.
-        {HUGE_VAL, 10.0, 20.0}, {-HUGE_VAL, 10.0, 0.1},
+        {HUGE_VAL, 10.0, 20.0},
+        {-HUGE_VAL, 10.0, 0.1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.scale) + " with full scale " + std::to_string(c.fullScale));
@@ -171,7 +174,7 @@ TEST_F(SettingsFile, EveryKeyAppliesItsDefaultAndRange) {
         {"FFTScaleDB = 1E400", fftScaleDb, 220.0},  // infinity is above the range
         {"FFTScaleDB = -1E400", fftScaleDb, 20.0},
         {"Other = 1", fftScaleV, 10.0},
-        {"FFTScaleV = 0.05", fftScaleV, 0.05},      // bounded only once the board is open
+        {"FFTScaleV = 0.05", fftScaleV, 0.05},  // bounded only once the board is open
         {"FFTScaleV = 10.0 ; \xC2\xEE\xEB\xFC\xF2", fftScaleV, 10.0},
         {"Other = 1", helpPreDelay, 60000},
         {"HelpPreDelay = -5", helpPreDelay, 0},
@@ -198,10 +201,10 @@ TEST_F(SettingsFile, EveryKeyAppliesItsDefaultAndRange) {
         {"OcsScale = -2", oscScale, 1.0},
         {"OcsScale = 0", oscScale, 1.0},
         {"OcsScale = 2.5", oscScale, 2.5},
-        {"OcsScale = 1e39", oscScale, 1.0},         // beyond the float range: infinity
-        {"OcsScale = 1E400", oscScale, 1.0},        // beyond the double range too
+        {"OcsScale = 1e39", oscScale, 1.0},   // beyond the float range: infinity
+        {"OcsScale = 1E400", oscScale, 1.0},  // beyond the double range too
         {"OcsScale = -1e39", oscScale, 1.0},
-        {"OcsScale = 3.4e38", oscScale, 3.4e38f},   // the float range's end is a scale
+        {"OcsScale = 3.4e38", oscScale, 3.4e38f},  // the float range's end is a scale
         {"OscScale = 5", oscScale, 10.0},
         {"Other = 1", fileAutoIncrement, 0},
         {"FileAutoIncrement = 1", fileAutoIncrement, 1},
@@ -251,8 +254,8 @@ TEST_F(SettingsFile, NamesWithFallbacks) {
 // the neighbouring fields stay intact.
 TEST_F(SettingsFile, LongNamesAreCutToTheirFields) {
     const std::string longName(400, 'n');
-    const std::string text = "Device = \"" + longName + "\"\r\nFontName = \"" + longName +
-                             "\"\r\nFile = \"" + longName + "\"\r\n";
+    const std::string text =
+        "Device = \"" + longName + "\"\r\nFontName = \"" + longName + "\"\r\nFile = \"" + longName + "\"\r\n";
     const Settings settings = load(text);
     EXPECT_EQ(std::string(settings.deviceName), longName.substr(0, sizeof settings.deviceName - 1));
     EXPECT_STREQ(settings.utilityName, "KestoUtility");
@@ -280,7 +283,7 @@ TEST_F(SettingsFile, SizeListRoundsUpAndRaisesShortWindows) {
         {"SizeArray = 1, 16, 31, 32, 33, 0, -5", {32, 32, 32, 32, 64, 32, 32}},
         {"SizeArray = 2K 1K junk 4K", {2048, 1024}},
         {"SizeArray = 1.5K", {2048}},
-        {"SizeArray = 2000000000", {1 << 30}},      // the largest int32 power of two
+        {"SizeArray = 2000000000", {1 << 30}},  // the largest int32 power of two
         {"SizeArray = 0x7FFFFFFF", {1 << 30}},
         {forty, firstThirtyTwo},
         {"SizeArray = junk 1K", presets},
@@ -319,7 +322,7 @@ TEST_F(SettingsFile, UnreadableFilesKeepEveryPreset) {
         if (c.create) writeBytes(fileName, c.bytes);
         const Settings before = presetSettings();
         Settings settings;
-        std::memcpy(&settings, &before, sizeof settings);   // padding included
+        std::memcpy(&settings, &before, sizeof settings);  // padding included
         loadConfig(settings, fileName.c_str());
         EXPECT_EQ(settings.displayBlocks, 50);
         EXPECT_EQ(settings.fftScaleDb, 100.0);
@@ -356,8 +359,9 @@ TEST(BuiltInConfig, HoldsTheExactCodePage1251Bytes) {
     const Line expected[] = {
         {1, ";***************************************************"},
         {2, "; \xCD\xE0\xF1\xF2\xF0\xEE\xE9\xEA\xE8 \xEF\xEB\xE0\xF2\xFB"},
-        {3, "; \xCE\xE1\xFF\xE7\xE0\xF2\xE5\xEB\xFC\xED\xEE \xED\xE0\xF1\xF2\xF0\xEE\xE9\xF2\xE5 "
-            "\xFD\xF2\xE8 \xE7\xED\xE0\xF7\xE5\xED\xE8\xFF."},
+        {3,
+         "; \xCE\xE1\xFF\xE7\xE0\xF2\xE5\xEB\xFC\xED\xEE \xED\xE0\xF1\xF2\xF0\xEE\xE9\xF2\xE5 "
+         "\xFD\xF2\xE8 \xE7\xED\xE0\xF7\xE5\xED\xE8\xFF."},
         {7, ";Device       = \"QX410A\""},
         {9, "; \xC4\xEB\xFF \xEF\xEB\xE0\xF2\xFB QP410S2"},
         {10, "Device       = \"QX420A\""},
@@ -368,8 +372,9 @@ TEST(BuiltInConfig, HoldsTheExactCodePage1251Bytes) {
         {46, "OscScale     = 10.0"},
         {52, "FFTScaleV    = 10.0 ; \xC2\xEE\xEB\xFC\xF2"},
         {54, "SizeArray =  1K, 2K, 4K, 8K, 16K, 32K, 64K, 128K, 256K, 512K, 1M, 2M, 4M"},
-        {61, "; \xD0\xE5\xE6\xE8\xEC \xE7\xE0\xEF\xE8\xF1\xE8 \xE2 \xF4\xE0\xE9\xEB: 16\xE1\xE8\xF2 "
-             "(\xED\xEE\xF0\xEC\xE8\xF0\xEE\xE2\xE0\xED\xE8\xE5 32768)"},
+        {61,
+         "; \xD0\xE5\xE6\xE8\xEC \xE7\xE0\xEF\xE8\xF1\xE8 \xE2 \xF4\xE0\xE9\xEB: 16\xE1\xE8\xF2 "
+         "(\xED\xEE\xF0\xEC\xE8\xF0\xEE\xE2\xE0\xED\xE8\xE5 32768)"},
         {63, "File              = \"Dat\""},
         {65, "FileAutoIncrement = 1"},
     };

@@ -25,7 +25,10 @@ TEST(Cp1251ToUtf8, BytesMapToTheirCharacters) {
         {"yi, last byte before the letters", "\xBF", "\xD1\x97"},
         {"no-break space", "\xA0", "\xC2\xA0"},
         {"em dash", "\x97", "\xE2\x80\x94"},
-        {"undefined byte", "a\x98" "b", "a?b"},
+        {"undefined byte",
+         "a\x98"
+         "b",
+         "a?b"},
         {"zero byte kept", std::string("a\0b", 3), std::string("a\0b", 3)},
     };
     for (const Case& c : cases) {

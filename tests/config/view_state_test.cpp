@@ -73,7 +73,7 @@ TEST_F(ViewStateFile, ReadsKeysAndClampsEveryPosition) {
         {"DisplayMode = -2", 9, {0, ViewMode(1), 0, 0, 0}, {0, ViewMode(0), 0, 0, 0}},
         {"FFTWnd = 12", 9, {0, ViewMode(0), 0, 0, 0}, {0, ViewMode(0), 0, 0, 12}},
         {"fftwnd=2\r\nautoscale = 1 ; on\r\nsizeindex 4\r\n", 9, {0, ViewMode(0), 0, 0, 0}, {4, ViewMode(0), 1, 0, 2}},
-        {"AutoScale = 1", 13, {2, ViewMode(1), 0, 5, 6}, {2, ViewMode(1), 1, 5, 6}},   // missing keys keep values
+        {"AutoScale = 1", 13, {2, ViewMode(1), 0, 5, 6}, {2, ViewMode(1), 1, 5, 6}},  // missing keys keep values
         {"AutoScale = on", 13, {2, ViewMode(1), 1, 5, 6}, {2, ViewMode(1), 1, 5, 6}},
         {"SizeIndex = 12", 13, {0, ViewMode(0), 0, 0, 0}, {12, ViewMode(0), 0, 0, 0}},
         {"SizeIndex = 13", 13, {0, ViewMode(0), 0, 0, 0}, {12, ViewMode(0), 0, 0, 0}},

@@ -138,8 +138,8 @@ int countColour(HWND control, COLORREF colour) {
         }
         if (inColumn) ++columns;
     }
-    std::printf("width %d height %d pixels %ld columns %d top %d peak-column %d\n", image.width, image.height,
-                pixels, columns, top, peakColumn);
+    std::printf("width %d height %d pixels %ld columns %d top %d peak-column %d\n", image.width, image.height, pixels,
+                columns, top, peakColumn);
     return 0;
 }
 

@@ -121,7 +121,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const ScratchFile file("Quorvel.cfg");
     Settings settings = presetSettings();
     loadConfig(settings, file.write(data, size));
-    if (size == 0) return 0;    // an empty file keeps the presets untouched
+    if (size == 0) return 0;  // an empty file keeps the presets untouched
     checkSettings(settings);
     return 0;
 }

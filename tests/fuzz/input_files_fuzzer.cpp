@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     InputOptions options;
     options.fullScale = 10.0;
-    const int kind = mode % 4;      // 0 WAV, 1 int16, 2 int32, 3 float32
+    const int kind = mode % 4;  // 0 WAV, 1 int16, 2 int32, 3 float32
     if (kind != 0) {
         options.raw = kind == 1 ? RawSample::Int16 : kind == 2 ? RawSample::Int32 : RawSample::Float32;
         options.rawRate = 1000.0;

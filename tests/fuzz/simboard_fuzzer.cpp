@@ -30,9 +30,7 @@ void checkSettings(const BoardSettings& s) {
 }
 
 // A code of a b-bit converter is a whole number of its steps.
-void checkCode(int16_t code, int32_t bits) {
-    FUZZ_CHECK(code % (1 << (16 - bits)) == 0);
-}
+void checkCode(int16_t code, int32_t bits) { FUZZ_CHECK(code % (1 << (16 - bits)) == 0); }
 
 void answerRecords(const BoardSettings& s) {
     BoardParameters parameters = emptyBoardParameters();

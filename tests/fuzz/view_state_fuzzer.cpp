@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ViewState state = start.state;
         loadViewState(state, fileName, start.sizeCount);
         if (size == 0) {
-            FUZZ_CHECK(same(state, start.state));    // an empty file changes nothing
+            FUZZ_CHECK(same(state, start.state));  // an empty file changes nothing
             continue;
         }
         checkInRange(state, start.sizeCount);

@@ -25,14 +25,10 @@ inline constexpr double kVoltsPerCount = 10.0 / 32768.0;
 inline double windowValue(int c, int32_t j) { return c * 1000.0 + j * 0.1 - 3.0; }
 
 // Code of sample k of channel c in a test's stream of blocks.
-inline int16_t streamCode(int64_t k, int c) {
-    return static_cast<int16_t>((k * 7 + c * 1000) % 30000 - 15000);
-}
+inline int16_t streamCode(int64_t k, int c) { return static_cast<int16_t>((k * 7 + c * 1000) % 30000 - 15000); }
 
 // Volts of a code as the acquisition scales it (a gain of 0 or less as 1).
-inline double streamVolts(int16_t code, int32_t gain) {
-    return code * kVoltsPerCount / (gain > 0 ? gain : 1);
-}
+inline double streamVolts(int16_t code, int32_t gain) { return code * kVoltsPerCount / (gain > 0 ? gain : 1); }
 
 // The codes of stream samples first .. first+length-1, interleaved.
 inline std::vector<int16_t> streamBlock(int64_t first, int32_t length, int channels) {
@@ -48,8 +44,7 @@ inline std::vector<int16_t> streamBlock(int64_t first, int32_t length, int chann
 // What the acquisition does with a block before the recorder sees it: each
 // window with buffers drops its `length` oldest values and takes the block's
 // samples at its end (the block's last N when it is longer than the window).
-inline void slideWindows(ChannelRecord* channels, int count, const std::vector<int16_t>& codes,
-                         int32_t length) {
+inline void slideWindows(ChannelRecord* channels, int count, const std::vector<int16_t>& codes, int32_t length) {
     for (int c = 0; c < count; ++c) {
         ChannelRecord& ch = channels[c];
         if (!ch.hasBuffers()) continue;
@@ -83,8 +78,7 @@ void expectRows(const std::vector<float>& values, int channels, Want want) {
         const float expected = want(row, c);
         if (values[i] != expected) {
             ++reported;
-            ADD_FAILURE() << "row " << row << " channel " << c << ": got " << values[i] << ", want "
-                          << expected;
+            ADD_FAILURE() << "row " << row << " channel " << c << ": got " << values[i] << ", want " << expected;
         }
     }
 }

@@ -24,10 +24,10 @@ std::string numbered(const char* base, int number) {
 TEST(RecorderRows, BlocksAreWrittenInRunsOfAtMost1024Rows) {
     struct Case {
         const char* name;
-        int32_t windowLength;   // N
-        int32_t blockLength;    // B
+        int32_t windowLength;  // N
+        int32_t blockLength;   // B
         int channels;
-        std::vector<size_t> runs;   // rows of each write after the header
+        std::vector<size_t> runs;  // rows of each write after the header
     };
     const Case cases[] = {
         {"B 256 in a window of 256", 256, 256, 2, {256}},
@@ -52,9 +52,8 @@ TEST(RecorderRows, BlocksAreWrittenInRunsOfAtMost1024Rows) {
         EXPECT_EQ(bytes.substr(0, kRecordHeaderBytes), headerBytes(c.channels, kChannelRate));
         const std::vector<float> values = rowValues(bytes);
         ASSERT_EQ(values.size(), static_cast<size_t>(c.blockLength) * c.channels);
-        expectRows(values, c.channels, [](int64_t row, int ch) {
-            return static_cast<float>(windowValue(ch, static_cast<int32_t>(row)));
-        });
+        expectRows(values, c.channels,
+                   [](int64_t row, int ch) { return static_cast<float>(windowValue(ch, static_cast<int32_t>(row))); });
         EXPECT_EQ(b.recorder.samplesWritten, int64_t(c.blockLength) * c.channels);
         EXPECT_TRUE(b.errors.empty());
     }
@@ -76,7 +75,7 @@ TEST(RecorderRows, ALongerWindowIsWrittenAsItsSamplesLeave) {
     const std::vector<float> values = rowValues(b.disk.bytesOf("rec001.MRF"));
     ASSERT_EQ(values.size(), static_cast<size_t>(blocks) * blockLength * channels);
     expectRows(values, channels, [&](int64_t row, int c) {
-        const int64_t k = row - (n - blockLength);   // stream sample in this row
+        const int64_t k = row - (n - blockLength);  // stream sample in this row
         return k < 0 ? 0.0f : static_cast<float>(streamVolts(streamCode(k, c), b.channels[c].gain));
     });
 }
@@ -89,8 +88,8 @@ TEST(RecorderRows, BlocksLongerThanTheirWindowsAndChannelsWithoutWindows) {
         const char* name;
         int32_t windowLength;
         int32_t blockLength;
-        std::vector<int32_t> gains;     // one per channel
-        int withoutWindow;              // channel without buffers, or -1
+        std::vector<int32_t> gains;  // one per channel
+        int withoutWindow;           // channel without buffers, or -1
     };
     const Case cases[] = {
         {"B 1024 over windows of 256", 256, 1024, {2, 0, -3}, -1},
@@ -99,8 +98,7 @@ TEST(RecorderRows, BlocksLongerThanTheirWindowsAndChannelsWithoutWindows) {
         {"B = N, channel 0 without a window", 512, 512, {1, 2}, 0},
         {"B 512 over windows of 256, 10 channels", 256, 512, {1, 2, 4, 0, 1, 2, 4, -1, 2, 1}, -1},
         {"B = N, 9 channels, channel 3 without a window", 512, 512, {1, 2, 4, 1, 2, 4, 1, 2, 4}, 3},
-        {"B = N, 12 channels, channel 10 without a window", 256, 256,
-         {1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4}, 10},
+        {"B = N, 12 channels, channel 10 without a window", 256, 256, {1, 2, 4, 1, 2, 4, 1, 2, 4, 1, 2, 4}, 10},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,10 +137,10 @@ TEST(RecorderFailures, AWriteThatFallsShortLeavesWholeRows) {
     const size_t runBytes = 1024 * rowBytes;
     struct Case {
         const char* name;
-        uint64_t roomAfterHeader;   // bytes the disk takes after the header
-        bool shortWriteSucceeds;    // the write reports success all the same
-        size_t wholeRows;           // rows left in the file
-        size_t writes;              // row writes tried
+        uint64_t roomAfterHeader;  // bytes the disk takes after the header
+        bool shortWriteSucceeds;   // the write reports success all the same
+        size_t wholeRows;          // rows left in the file
+        size_t writes;             // row writes tried
     };
     const Case cases[] = {
         {"disk full within the first run", 1000, false, 83, 1},
@@ -167,9 +165,8 @@ TEST(RecorderFailures, AWriteThatFallsShortLeavesWholeRows) {
         const std::string bytes = b.disk.bytesOf("rec001.MRF");
         EXPECT_EQ(bytes.size(), kRecordHeaderBytes + c.wholeRows * rowBytes);
         EXPECT_EQ(bytes.substr(0, kRecordHeaderBytes), headerBytes(channels, kChannelRate));
-        expectRows(rowValues(bytes), channels, [](int64_t row, int ch) {
-            return static_cast<float>(windowValue(ch, static_cast<int32_t>(row)));
-        });
+        expectRows(rowValues(bytes), channels,
+                   [](int64_t row, int ch) { return static_cast<float>(windowValue(ch, static_cast<int32_t>(row))); });
 
         EXPECT_EQ(b.recorder.fileNumber(), 1);
         b.recorder.halt();
@@ -196,7 +193,7 @@ TEST(RecorderFailures, AFileThatCannotBeCreatedKeepsTheNumber) {
     EXPECT_EQ(b.errors, std::vector<std::string>{cannotOpenText()});
     EXPECT_EQ(b.recorder.recordFile, kInvalidFile);
     EXPECT_TRUE(b.disk.files.empty());
-    ASSERT_EQ(b.disk.creations.size(), 1u);     // no other number is tried
+    ASSERT_EQ(b.disk.creations.size(), 1u);  // no other number is tried
     EXPECT_EQ(b.recorder.fileNumber(), 7);
     EXPECT_STREQ(b.recorder.recordName(), "rec007");
 
@@ -461,7 +458,7 @@ TEST(RecorderNames, OverLongNamesAreRefused) {
         const char* name;
         std::string file;
         int32_t number;
-        std::string created;    // empty: refused
+        std::string created;  // empty: refused
     };
     const std::string a252(252, 'a'), a253(253, 'a'), a255(255, 'a');
     const Case cases[] = {

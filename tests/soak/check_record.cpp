@@ -43,10 +43,10 @@ constexpr double kPi = 3.14159265358979323846;
 
 struct Tone {
     int channel = -1;
-    double amplitude = 0;   // peak volts
-    double frequency = 0;   // Hz
-    double dc = 0;          // volts
-    double noise = 0;       // volts RMS
+    double amplitude = 0;  // peak volts
+    double frequency = 0;  // Hz
+    double dc = 0;         // volts
+    double noise = 0;      // volts RMS
     int bits = 16;
 };
 
@@ -174,8 +174,8 @@ void checkHeader(const unsigned char* bytes, const Options& options, std::vector
         problems.push_back(text);
     }
     if (got.format.channelRate != want.format.channelRate) {
-        std::snprintf(text, sizeof text, "header: channel rate: got %.17g Hz, want %.17g Hz",
-                      got.format.channelRate, want.format.channelRate);
+        std::snprintf(text, sizeof text, "header: channel rate: got %.17g Hz, want %.17g Hz", got.format.channelRate,
+                      want.format.channelRate);
         problems.push_back(text);
     }
 }
@@ -264,8 +264,8 @@ int main(int argc, char** argv) {
     const uint64_t size = kRecordHeaderBytes + rows * rowBytes + tailBytes;
     if (tailBytes != 0) {
         std::snprintf(text, sizeof text,
-                      "size: %" PRIu64 " bytes is not the header and whole rows of %zu bytes (%zu bytes over)",
-                      size, rowBytes, tailBytes);
+                      "size: %" PRIu64 " bytes is not the header and whole rows of %zu bytes (%zu bytes over)", size,
+                      rowBytes, tailBytes);
         problems.push_back(text);
     }
     if (nonFinite) {
@@ -291,18 +291,17 @@ int main(int argc, char** argv) {
         const double slack = step + 6.0 * tone.noise + crestMiss;
         const double wantMax = tone.dc + tone.amplitude;
         const double wantMin = tone.dc - tone.amplitude;
-        const double stepBound = 2.0 * tone.amplitude * std::sin(std::fmin(kPi * tone.frequency / options.rate,
-                                                                          kPi / 2)) +
-                                 2.0 * step + 12.0 * tone.noise;
+        const double stepBound =
+            2.0 * tone.amplitude * std::sin(std::fmin(kPi * tone.frequency / options.rate, kPi / 2)) + 2.0 * step +
+            12.0 * tone.noise;
         char line[200];
         std::snprintf(line, sizeof line, ", ch%d %.4f..%.4f V (max step %.4f V)", tone.channel, f.min, f.max,
                       f.maxStep);
         summary += line;
         if (!signalStarted) continue;
         if (std::fabs(f.max - wantMax) > slack || std::fabs(f.min - wantMin) > slack) {
-            std::snprintf(text, sizeof text,
-                          "channel %d: range %.6f..%.6f V, want %.6f..%.6f V within %.6f V", tone.channel, f.min,
-                          f.max, wantMin, wantMax, slack);
+            std::snprintf(text, sizeof text, "channel %d: range %.6f..%.6f V, want %.6f..%.6f V within %.6f V",
+                          tone.channel, f.min, f.max, wantMin, wantMax, slack);
             problems.push_back(text);
         }
         if (f.maxStep > stepBound) {

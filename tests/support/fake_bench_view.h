@@ -111,15 +111,15 @@ public:
     std::map<BenchControl, bool> checked;
     std::map<BenchControl, bool> enabled;
     std::map<BenchControl, Combo> combos;
-    ListBox results;                    // the results list
-    std::string diskFree, diskSaved;    // the disk texts
-    std::vector<std::string> errors;    // code page 1251 texts, in order
+    ListBox results;                  // the results list
+    std::string diskFree, diskSaved;  // the disk texts
+    std::vector<std::string> errors;  // code page 1251 texts, in order
     std::vector<std::string> log;
     std::function<void()> duringMessage;
-    const std::string* fileChoice = nullptr;    // what the file choice confirms; null cancels
-    std::string offeredFile;                    // what the file choice started from
+    const std::string* fileChoice = nullptr;  // what the file choice confirms; null cancels
+    std::string offeredFile;                  // what the file choice started from
     bool plotsDrawable = true;
-    PlotPoint pointer{-5, -5};      // in the plots' client coordinates
+    PlotPoint pointer{-5, -5};  // in the plots' client coordinates
     PlotRect plotClient{0, 0, 900, 400};
     int openContexts = 0;
     int invalidations = 0;

@@ -23,8 +23,7 @@ public:
 
     int32_t QV_CALL AddRef() override { return ++references; }
     int32_t QV_CALL Release() override { return --references; }
-    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved,
-                         int32_t blockHint) override {
+    int32_t QV_CALL Open(const char* deviceName, int32_t base, int32_t reserved, int32_t blockHint) override {
         log.push_back("Open");
         return openResult;
     }
@@ -97,9 +96,9 @@ public:
     int32_t openResult = 1;
     int32_t startResult = 1;
     int32_t blockSizeResult = 1;
-    int32_t connected = 1;                  // written by property 11
-    int32_t readyBlocks = -1;               // written by property 8; < 0: the blocks queued
-    std::deque<std::vector<int16_t>> blocks;    // handed out by GetBlock, in order
+    int32_t connected = 1;                    // written by property 11
+    int32_t readyBlocks = -1;                 // written by property 8; < 0: the blocks queued
+    std::deque<std::vector<int16_t>> blocks;  // handed out by GetBlock, in order
     // What the program passed.
     AcquisitionParameters started{};        // the record of the last Start
     int32_t blockSamples = 0;               // the value of the last property 27
@@ -154,7 +153,7 @@ public:
     BoardParameters board;
     int32_t boardResult = 1;
     ChannelList list{};
-    int32_t listResult = 1;                 // a result <= 0 leaves the record as passed
+    int32_t listResult = 1;  // a result <= 0 leaves the record as passed
     // The channel list records as the program passed them, by command.
     std::map<int32_t, ChannelList> lists;
     int32_t references = 1;

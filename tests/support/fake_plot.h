@@ -40,8 +40,8 @@ public:
         }
         return 1;
     }
-    int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* r, int32_t points,
-                              int32_t, int32_t) override {
+    int32_t QV_CALL BeginDraw(void* dc, const PlotRect* client, const PlotRange* r, int32_t points, int32_t,
+                              int32_t) override {
         range = *r;
         pointsPerCurve = points;
         curves.clear();
@@ -50,8 +50,8 @@ public:
     }
     int32_t QV_CALL Reserved6() override { return 0; }
     int32_t QV_CALL Reserved7() override { return 0; }
-    int32_t QV_CALL DrawCurve(const float* values, int32_t count, int32_t, int32_t, const uint32_t* colour,
-                              int32_t, const MarkerRecord* markers, int32_t) override {
+    int32_t QV_CALL DrawCurve(const float* values, int32_t count, int32_t, int32_t, const uint32_t* colour, int32_t,
+                              const MarkerRecord* markers, int32_t) override {
         Curve c{std::vector<float>(values, values + count), colour ? *colour : 0u, markers != nullptr, {}};
         if (markers) c.markers.assign(markers, markers + kMarkersPerChannel);
         curves.push_back(std::move(c));
@@ -79,7 +79,7 @@ public:
     int32_t viewKind = -1;
     std::vector<Curve> curves;  // of the latest frame
     int frames = 0;
-    int32_t moveResult = 0;     // what OnMouseMove answers
+    int32_t moveResult = 0;  // what OnMouseMove answers
 
 private:
     void note(const std::string& what) { log_->push_back(name_ + " " + what); }

@@ -76,7 +76,7 @@ public:
     bool remove(const char* path) override {
         log.push_back("remove " + std::string(path));
         for (const auto& handle : open) {
-            if (handle.second == path) ++misuses;   // removing an open file
+            if (handle.second == path) ++misuses;  // removing an open file
         }
         return files.erase(path) > 0;
     }
@@ -92,22 +92,22 @@ public:
     }
 
     // Scripted behaviour.
-    uint64_t diskRoom = UINT64_MAX;     // bytes the disk still takes
+    uint64_t diskRoom = UINT64_MAX;  // bytes the disk still takes
     bool shortWritesSucceed = false;
     bool refuseEveryCreate = false;
-    std::set<std::string> refusedPaths; // creation fails, the file is not made
+    std::set<std::string> refusedPaths;  // creation fails, the file is not made
     bool failTruncate = false;
-    uint64_t freeSpace = 0;             // freeBytes()
-    std::chrono::milliseconds writeDelay{0};    // every write sleeps this long first
+    uint64_t freeSpace = 0;                   // freeBytes()
+    std::chrono::milliseconds writeDelay{0};  // every write sleeps this long first
 
     // What happened.
     std::map<std::string, std::string> files;
-    std::map<FileHandle, std::string> open;     // handle -> path
-    std::vector<Creation> creations;            // every create call, failed ones too
-    std::vector<size_t> writeLengths;           // every write call's length
+    std::map<FileHandle, std::string> open;  // handle -> path
+    std::vector<Creation> creations;         // every create call, failed ones too
+    std::vector<size_t> writeLengths;        // every write call's length
     std::vector<uint64_t> truncations;
     std::vector<std::string> log;
-    int misuses = 0;    // calls on handles not open, closes of closed files, removals of open files
+    int misuses = 0;  // calls on handles not open, closes of closed files, removals of open files
 
 private:
     FileHandle nextHandle = 100;

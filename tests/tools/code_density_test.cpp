@@ -33,9 +33,9 @@ TEST(CodeHistogram, CodesAreRoundedAwayFromZeroAndClamped) {
         int32_t code;
     };
     const Case cases[] = {
-        {0.0, 0},       {-0.0, 0},       {0.0624, 0},      {0.0625, 1},   {-0.0625, -1},  {-0.0626, -1},
-        {0.1875, 2},    {-0.1875, -2},   {0.8125, 7},      {0.9375, 7},   {1.0, 7},       {-0.9375, -8},
-        {-1.0, -8},     {-1.0625, -8},   {5.0, 7},         {-5.0, -8},    {1e300, 7},     {-1e300, -8},
+        {0.0, 0},    {-0.0, 0},     {0.0624, 0}, {0.0625, 1}, {-0.0625, -1}, {-0.0626, -1},
+        {0.1875, 2}, {-0.1875, -2}, {0.8125, 7}, {0.9375, 7}, {1.0, 7},      {-0.9375, -8},
+        {-1.0, -8},  {-1.0625, -8}, {5.0, 7},    {-5.0, -8},  {1e300, 7},    {-1e300, -8},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.volts);
@@ -124,7 +124,7 @@ TEST(CodeDensity, IdealConverterIsFlat) {
 TEST(CodeDensity, KnownCodeWidthsAndAMissingCode) {
     const int bits = 8, codes = 1 << bits;
     const double fullScale = 1.0, lsb = fullScale / (codes / 2);
-    std::vector<double> level(codes);     // level[k]: between codes k-1 and k from the bottom
+    std::vector<double> level(codes);  // level[k]: between codes k-1 and k from the bottom
     for (int k = 1; k < codes; ++k) level[k] = (k - codes / 2 - 0.5) * lsb;
     level[101] += 0.5 * lsb;
     level[180] += 0.5 * lsb;

@@ -20,9 +20,9 @@ TEST(CoherenceAdvice, NearestOddCycleCountAndBinOffset) {
     const double rate = 1e6;
     struct Case {
         const char* name;
-        double cycles;      // f N / fs of the tone
-        double offset;      // want: distance from the nearest bin
-        int64_t coherent;   // want: nearest odd cycle count
+        double cycles;     // f N / fs of the tone
+        double offset;     // want: distance from the nearest bin
+        int64_t coherent;  // want: nearest odd cycle count
     };
     const Case cases[] = {
         {"0.37 above an odd bin", 1021.37, 0.37, 1021},
@@ -54,9 +54,9 @@ TEST(CoherenceAdvice, NoAdviceWithoutAToneOrARate) {
         int64_t n;
     };
     const Case cases[] = {
-        {"no tone", 0.0, 1e6, 1024},       {"negative tone", -5.0, 1e6, 1024},
-        {"NaN tone", NAN, 1e6, 1024},      {"infinite tone", INFINITY, 1e6, 1024},
-        {"no rate", 1000.0, 0.0, 1024},    {"NaN rate", 1000.0, NAN, 1024},
+        {"no tone", 0.0, 1e6, 1024},        {"negative tone", -5.0, 1e6, 1024},
+        {"NaN tone", NAN, 1e6, 1024},       {"infinite tone", INFINITY, 1e6, 1024},
+        {"no rate", 1000.0, 0.0, 1024},     {"NaN rate", 1000.0, NAN, 1024},
         {"too few points", 1000.0, 1e6, 2},
     };
     for (const Case& c : cases) {

@@ -60,17 +60,16 @@ TEST_F(ConverterRoundTrip, SineFitOfAnIdealQuantizerGivesItsBits) {
         EXPECT_NEAR(r["fit_frequency_hz"].get<double>(), 1021.0, 1e-4);
         EXPECT_NEAR(r["fit_amplitude_v"].get<double>(), 9.95, lsb / 4);
         EXPECT_NEAR(r["fit_sinad_db"].get<double>(), 6.02 * bits + 1.76 + 20 * std::log10(9.95 / 10.0), 0.35);
-        EXPECT_EQ(r["fit_enob_min"], r["fit_enob_max"]);    // two windows alike
+        EXPECT_EQ(r["fit_enob_min"], r["fit_enob_max"]);  // two windows alike
         EXPECT_EQ(r["fit_enob"], r["fit_enob_mean"]);
     }
 }
 
 TEST_F(ConverterRoundTrip, HistogramOfAnIdealQuantizerIsFlat) {
     // A slightly overdriven tone whose phases never repeat exactly.
-    const std::string file =
-        record({"Channels = 1", "Rate = 65536", "FullScale = 10", "Ch0Frequency = 1000.37", "Ch0Amplitude = 10.2",
-                "Ch0Noise = 0", "Ch0Harmonics =", "Ch0Bits = 8"},
-               "4", "flat.MRF");
+    const std::string file = record({"Channels = 1", "Rate = 65536", "FullScale = 10", "Ch0Frequency = 1000.37",
+                                     "Ch0Amplitude = 10.2", "Ch0Noise = 0", "Ch0Harmonics =", "Ch0Bits = 8"},
+                                    "4", "flat.MRF");
     const std::string histogram = path("flat.csv");
     const json records = analyse({"-n", "64K", "-w", "12", "--histogram", histogram, "--bits", "8", file});
     ASSERT_EQ(records.size(), 1u);
@@ -88,7 +87,7 @@ TEST_F(ConverterRoundTrip, HistogramOfAnIdealQuantizerIsFlat) {
         total += std::stoull(rows[i].at("count"));
     }
     EXPECT_EQ(total, 4u * 65536u);
-    EXPECT_EQ(rows.front().at("dnl_lsb"), "nan");   // the end codes gather the overdrive
+    EXPECT_EQ(rows.front().at("dnl_lsb"), "nan");  // the end codes gather the overdrive
     EXPECT_EQ(rows.back().at("dnl_lsb"), "nan");
 }
 
@@ -99,7 +98,7 @@ TEST_F(ConverterRoundTrip, HistogramFindsKnownCodeWidthsAndAMissingCode) {
     // so code -21 is 2 LSB wide). Each sample is written as its code's
     // centre, which the tool reads back as that code.
     const double lsb = 10.0 / 128.0;
-    auto level = [](int code) {     // lower transition level of `code`, in LSB
+    auto level = [](int code) {  // lower transition level of `code`, in LSB
         if (code == 11) return 11.0;
         if (code == -20) return -19.5;
         return code - 0.5;
@@ -130,8 +129,8 @@ TEST_F(ConverterRoundTrip, HistogramFindsKnownCodeWidthsAndAMissingCode) {
 }
 
 TEST_F(ConverterRoundTrip, HistogramRefusesASignalThatMissesTheEndCodes) {
-    const std::string file = record({"Channels = 1", "Rate = 65536", "Ch0Amplitude = 9", "Ch0Noise = 0"}, "1",
-                                    "small.MRF");
+    const std::string file =
+        record({"Channels = 1", "Rate = 65536", "Ch0Amplitude = 9", "Ch0Noise = 0"}, "1", "small.MRF");
     const ToolRun result = run({"-q", "-n", "64K", "--histogram", path("small.csv"), "--bits", "8", file});
     EXPECT_EQ(result.exitCode, kExitFailed);
     EXPECT_NE(result.err.find("channel 1: no histogram test: "), std::string::npos) << result.err;
@@ -170,9 +169,9 @@ TEST_F(ConverterRoundTrip, ToneOffABinGetsTheNearestCoherentCycles) {
         }
     }
     // On a bin: no advice to give.
-    const std::string onBin = record({"Channels = 1", "Rate = 4096", "Ch0Frequency = 101", "Ch0Amplitude = 9",
-                                      "Ch0Noise = 0", "Ch0Harmonics ="},
-                                     "1", "bin.MRF");
+    const std::string onBin = record(
+        {"Channels = 1", "Rate = 4096", "Ch0Frequency = 101", "Ch0Amplitude = 9", "Ch0Noise = 0", "Ch0Harmonics ="},
+        "1", "bin.MRF");
     std::string err;
     analyse({"-n", "4K", onBin}, &err);
     EXPECT_EQ(err.find("leaks"), std::string::npos) << err;
@@ -200,8 +199,8 @@ TEST_F(ConverterRoundTrip, ToneWithinTheMainLobeOfAnEdgeIsWarnedOf) {
 
 TEST_F(ConverterRoundTrip, PerWindowRowsAndTheirSpread) {
     // 2 channels, 8 windows of 4K; a noisy channel so that the windows differ.
-    const std::string file = record({"Channels = 2", "Rate = 8192", "Ch0Noise = 0.01", "Ch1Noise = 0.05"}, "8",
-                                    "series.MRF");
+    const std::string file =
+        record({"Channels = 2", "Rate = 8192", "Ch0Noise = 0.01", "Ch1Noise = 0.05"}, "8", "series.MRF");
     const std::string windows = path("windows.csv");
     const json records = analyse({"-n", "4K", "-w", "12", "--sine-fit", "--per-window", windows, file});
     ASSERT_EQ(records.size(), 2u);
@@ -254,9 +253,12 @@ TEST_F(ConverterRoundTrip, FilesInParallelGiveTheOutputsOfOneThread) {
     }
     files.insert(files.begin() + 2, path("missing.MRF"));  // an error among them, in its place
     auto outputs = [&](const std::string& jobs) {
-        std::vector<std::string> arguments = {"-j", jobs, "-n", "4K", "--sine-fit", "--csv", "--spectrum",
-                                              path("s" + jobs + ".csv"), "--per-window", path("w" + jobs + ".csv"),
-                                              "--plot", path("p" + jobs + ".svg")};
+        std::vector<std::string> arguments = {"-j",           jobs,
+                                              "-n",           "4K",
+                                              "--sine-fit",   "--csv",
+                                              "--spectrum",   path("s" + jobs + ".csv"),
+                                              "--per-window", path("w" + jobs + ".csv"),
+                                              "--plot",       path("p" + jobs + ".svg")};
         arguments.insert(arguments.end(), files.begin(), files.end());
         const ToolRun result = run(arguments);
         EXPECT_EQ(result.exitCode, kExitFailed);

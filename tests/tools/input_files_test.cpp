@@ -51,7 +51,7 @@ std::string wavBytes(uint16_t format, uint16_t bits, uint16_t channels, uint32_t
         put16(fmt, 22);
         put16(fmt, bits);
         put32(fmt, 0);
-        put16(fmt, format);     // the sub-format GUID's first two bytes
+        put16(fmt, format);  // the sub-format GUID's first two bytes
         fmt += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xAA\x00\x38\x9B\x71", 14);
     }
     std::string bytes = "RIFF";
@@ -60,7 +60,7 @@ std::string wavBytes(uint16_t format, uint16_t bits, uint16_t channels, uint32_t
     bytes += "fmt ";
     put32(bytes, uint32_t(fmt.size()));
     bytes += fmt;
-    bytes += "LIST";    // a chunk the reader passes over, of odd length with its pad byte
+    bytes += "LIST";  // a chunk the reader passes over, of odd length with its pad byte
     put32(bytes, 5);
     bytes += std::string("INFOx\0", 6);
     bytes += "data";
@@ -89,7 +89,7 @@ TEST_F(InputFiles, WavSamplesReadAsVoltsOfTheFullScale) {
         const char* name;
         uint16_t format, bits;
         bool extensible;
-        double fullCode;        // the code of 1.0
+        double fullCode;  // the code of 1.0
         std::function<std::string(int64_t)> encode;
     };
     const Case cases[] = {
@@ -101,22 +101,26 @@ TEST_F(InputFiles, WavSamplesReadAsVoltsOfTheFullScale) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        auto value = [&](uint32_t r, uint16_t ch) {     // as a fraction of the full scale
+        auto value = [&](uint32_t r, uint16_t ch) {  // as a fraction of the full scale
             const double v = steps[r % 5] * 0.25;
             return ch == 0 ? v : -v;
         };
         const std::string file = path("t.wav");
-        writeBytes(file, wavBytes(c.format, c.bits, 2, 48000, 10, [&](uint32_t r, uint16_t ch) {
-                       if (!c.encode) {
-                           const float f = float(value(r, ch));
-                           uint32_t bits;
-                           std::memcpy(&bits, &f, 4);
-                           return little(bits, 4);
-                       }
-                       // -1.0 is the lowest code; +1.0 is one code beyond the highest.
-                       const double code = std::max(-c.fullCode, std::min(c.fullCode - 1, value(r, ch) * c.fullCode));
-                       return c.encode(int64_t(code));
-                   }, c.extensible));
+        writeBytes(file, wavBytes(
+                             c.format, c.bits, 2, 48000, 10,
+                             [&](uint32_t r, uint16_t ch) {
+                                 if (!c.encode) {
+                                     const float f = float(value(r, ch));
+                                     uint32_t bits;
+                                     std::memcpy(&bits, &f, 4);
+                                     return little(bits, 4);
+                                 }
+                                 // -1.0 is the lowest code; +1.0 is one code beyond the highest.
+                                 const double code =
+                                     std::max(-c.fullCode, std::min(c.fullCode - 1, value(r, ch) * c.fullCode));
+                                 return c.encode(int64_t(code));
+                             },
+                             c.extensible));
         WavFile own;
         std::string reason;
         ASSERT_TRUE(own.open(file, 5.0, reason)) << reason;
@@ -126,7 +130,8 @@ TEST_F(InputFiles, WavSamplesReadAsVoltsOfTheFullScale) {
         const std::vector<float> mine = readAll(own);
         for (uint32_t r = 0; r < 10; ++r) {
             for (uint16_t ch = 0; ch < 2; ++ch) {
-                const double want = std::min(value(r, ch) * 5.0, c.fullCode ? 5.0 * (c.fullCode - 1) / c.fullCode : 5.0);
+                const double want =
+                    std::min(value(r, ch) * 5.0, c.fullCode ? 5.0 * (c.fullCode - 1) / c.fullCode : 5.0);
                 EXPECT_NEAR(mine[r * 2 + ch], want, 1e-6) << "row " << r << ", channel " << ch;
             }
         }
@@ -152,7 +157,7 @@ TEST_F(InputFiles, MalformedWavFilesAreRefusedWithAReason) {
     std::string manyChannels = good;
     manyChannels[22] = 40;  // channels
     std::string adpcm = good;
-    adpcm[20] = 2;          // format tag
+    adpcm[20] = 2;  // format tag
     const Case cases[] = {
         {"no data chunk", noData, "no data chunk"},
         {"too many channels", manyChannels, "40 channels"},
@@ -180,13 +185,15 @@ TEST_F(InputFiles, MalformedWavFilesAreRefusedWithAReason) {
 TEST_F(InputFiles, EveryInputOfTheSameVoltsGivesTheSameFigures) {
     const double rate = 8192.0;
     const int rows = 16384;
-    auto code = [&](int r) {    // 16-bit codes, so that every input holds them exactly
+    auto code = [&](int r) {  // 16-bit codes, so that every input holds them exactly
         return int32_t(std::lround(30000.0 * std::sin(2 * 3.141592653589793 * 300.25 * r / rate)));
     };
-    writeBytes(path("tone.MRF"),
-               recordingBytes(1, rate, rows, [&](int64_t r, uint32_t) { return float(code(int(r)) * 10.0 / 32768.0); }));
-    writeBytes(path("tone.wav"), wavBytes(1, 24, 1, uint32_t(rate), rows,
-                                          [&](uint32_t r, uint16_t) { return little(int64_t(code(int(r))) * 256, 3); }));
+    writeBytes(path("tone.MRF"), recordingBytes(1, rate, rows, [&](int64_t r, uint32_t) {
+                   return float(code(int(r)) * 10.0 / 32768.0);
+               }));
+    writeBytes(path("tone.wav"), wavBytes(1, 24, 1, uint32_t(rate), rows, [&](uint32_t r, uint16_t) {
+                   return little(int64_t(code(int(r))) * 256, 3);
+               }));
     std::string raw16, raw32, rawFloat;
     for (int r = 0; r < rows; ++r) {
         raw16 += little(code(r), 2);
@@ -197,7 +204,7 @@ TEST_F(InputFiles, EveryInputOfTheSameVoltsGivesTheSameFigures) {
         rawFloat += little(bits, 4);
     }
     writeBytes(path("tone.i16"), raw16);
-    writeBytes(path("tone.i32"), raw32 + "xy");     // a cut row at the end
+    writeBytes(path("tone.i32"), raw32 + "xy");  // a cut row at the end
     writeBytes(path("tone.f32"), rawFloat);
     auto figures = [&](std::vector<std::string> arguments) {
         arguments.insert(arguments.begin(), {"--json", "-n", "4K", "-w", "12", "--sine-fit"});

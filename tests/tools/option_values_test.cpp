@@ -16,9 +16,9 @@ TEST(SizeText, SpellingsOfOneLengthReadAlike) {
         int32_t length;
     };
     const Case cases[] = {
-        {"32", 32},          {"512", 512},       {"0.5K", 512},     {"1024", 1024},     {"1.0K", 1024},
-        {"1K", 1024},        {" 1k ", 1024},     {"64.0K", 65536},  {"64K", 65536},     {"65536", 65536},
-        {"2.0M", 2097152},   {"2M", 2097152},    {"2048K", 2097152}, {"0.25M", 262144}, {"1024.0M", 1 << 30},
+        {"32", 32},        {"512", 512},    {"0.5K", 512},      {"1024", 1024},    {"1.0K", 1024},
+        {"1K", 1024},      {" 1k ", 1024},  {"64.0K", 65536},   {"64K", 65536},    {"65536", 65536},
+        {"2.0M", 2097152}, {"2M", 2097152}, {"2048K", 2097152}, {"0.25M", 262144}, {"1024.0M", 1 << 30},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -42,8 +42,8 @@ TEST(SizeText, EveryLengthOfTheSizeListReadsBack) {
 }
 
 TEST(SizeText, MalformedOrUnusableLengthsAreRefused) {
-    const char* texts[] = {"",     "K",   "1000", "1.5K", "16",    "0",   "2048M", "2G", "abc",
-                           "1.0KK", "-64K", "1e3", "64 K", ".5K", "1.K", "0x400", "99999999999"};
+    const char* texts[] = {"",      "K",    "1000", "1.5K", "16",  "0",   "2048M", "2G",         "abc",
+                           "1.0KK", "-64K", "1e3",  "64 K", ".5K", "1.K", "0x400", "99999999999"};
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         int32_t length = 12345;
@@ -60,15 +60,8 @@ TEST(WindowText, IdsNamesAndPartsOfNames) {
         int32_t id;
     };
     const Case cases[] = {
-        {"0", 0},
-        {"12", 12},
-        {"13", 13},
-        {"Rectangle", 0},
-        {" blackman-harris 7TERM, 7bin ", 12},
-        {"HFT248D", 11},
-        {"hft95", 4},
-        {"Cosine", 13},
-        {"Nuttall-4C", 3},
+        {"0", 0},        {"12", 12},   {"13", 13},     {"Rectangle", 0},  {" blackman-harris 7TERM, 7bin ", 12},
+        {"HFT248D", 11}, {"hft95", 4}, {"Cosine", 13}, {"Nuttall-4C", 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -89,7 +82,7 @@ TEST(WindowText, IdsNamesAndPartsOfNames) {
 TEST(WindowText, UnknownOrAmbiguousNamesAreRefused) {
     struct Case {
         const char* text;
-        const char* reason;     // a part of the reason given
+        const char* reason;  // a part of the reason given
     };
     const Case cases[] = {
         {"Hann", "unknown window name 'Hann'"},
@@ -113,10 +106,14 @@ TEST(ViewText, SpellingsOfEachView) {
         ViewMode view;
     };
     const Case cases[] = {
-        {"scope", ViewMode::Scope},          {"  Oscilloscope", ViewMode::Scope},
-        {"0", ViewMode::Scope},              {"volts", ViewMode::SpectrumVolts},
-        {"Spectre FFT V", ViewMode::SpectrumVolts}, {"db0", ViewMode::SpectrumDb0},
-        {"  Spectre FFT dB0", ViewMode::SpectrumDb0}, {"DB", ViewMode::SpectrumDb},
+        {"scope", ViewMode::Scope},
+        {"  Oscilloscope", ViewMode::Scope},
+        {"0", ViewMode::Scope},
+        {"volts", ViewMode::SpectrumVolts},
+        {"Spectre FFT V", ViewMode::SpectrumVolts},
+        {"db0", ViewMode::SpectrumDb0},
+        {"  Spectre FFT dB0", ViewMode::SpectrumDb0},
+        {"DB", ViewMode::SpectrumDb},
         {"3", ViewMode::SpectrumDb},
     };
     for (const Case& c : cases) {
@@ -140,12 +137,8 @@ TEST(ChannelList, NumbersAndRangesAsTheListShowsThem) {
         std::vector<int32_t> channels;  // 0-based
     };
     const Case cases[] = {
-        {"1", {0}},
-        {"1,3-5", {0, 2, 3, 4}},
-        {" 2 , 1 ", {0, 1}},
-        {"3-3,3", {2}},
-        {"32", {31}},
-        {"30 - 32", {29, 30, 31}},
+        {"1", {0}},   {"1,3-5", {0, 2, 3, 4}},   {" 2 , 1 ", {0, 1}}, {"3-3,3", {2}},
+        {"32", {31}}, {"30 - 32", {29, 30, 31}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -48,8 +48,11 @@ bool wellFormedXml(const std::string& text, std::string& why, std::map<std::stri
     // UTF-8 throughout, as the declaration says.
     for (size_t k = 0; k < text.size();) {
         const auto lead = static_cast<unsigned char>(text[k]);
-        const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                          : (lead & 0xF8) == 0xF0 ? 4 : 0;
+        const size_t length = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                              : (lead & 0xF8) == 0xF0 ? 4
+                                                      : 0;
         if (length == 0 || k + length > text.size()) return why = "no UTF-8 at " + std::to_string(k), false;
         for (size_t c = 1; c < length; ++c) {
             if ((static_cast<unsigned char>(text[k + c]) & 0xC0) != 0x80) {
@@ -153,9 +156,9 @@ struct LineField {
     const char* field;
 };
 const LineField kSpectrumLines[] = {
-    {"Min  ", "min_v"},     {"Max  ", "max_v"},     {"Freq ", "freq_hz"}, {"Ampl0", "ampl0_v"},
+    {"Min  ", "min_v"},     {"Max  ", "max_v"},     {"Freq ", "freq_hz"},  {"Ampl0", "ampl0_v"},
     {"Ampl0", "ampl0_rms"}, {"Total", "total_rms"}, {"SINAD", "sinad_db"}, {"ENB  ", "enb"},
-    {"PP   ", "pp"},        {"SFDR ", "sfdr_db"},   {"SNR  ", "snr_db"},  {"THD  ", "thd_db"},
+    {"PP   ", "pp"},        {"SFDR ", "sfdr_db"},   {"SNR  ", "snr_db"},   {"THD  ", "thd_db"},
 };
 const LineField kScopeLines[] = {
     {"Min  ", "min_v"}, {"Max  ", "max_v"}, {"Avg  ", "avg_v"}, {"RMS  ", "rms_v"}, {"Ueff ", "ueff_v"},
@@ -166,9 +169,8 @@ protected:
     void SetUp() override {
         ToolTest::SetUp();
         // Three channels of the simulated board, 1.5 s at 40 kHz each.
-        const std::string config =
-            boardSettings("SimBoard.cfg", {"Channels = 3", "Rate = 120000", "Ch2Amplitude = 12", "Ch2Noise = 0.01",
-                                           "Ch2Bits = 12"});
+        const std::string config = boardSettings(
+            "SimBoard.cfg", {"Channels = 3", "Rate = 120000", "Ch2Amplitude = 12", "Ch2Noise = 0.01", "Ch2Bits = 12"});
         recording_ = path("three.MRF");
         const ToolRun made = run({"record", "--config", config, "--seconds", "1.5", recording_});
         ASSERT_EQ(made.exitCode, kExitDone) << made.err;
@@ -190,8 +192,8 @@ TEST_F(Outputs, CsvAndJsonAgreeWithTheListLines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.view);
-        const std::vector<std::string> common = {"--size", "8K", "--window", "12", "--averaging", "3", "--view", c.view,
-                                                 recording_};
+        const std::vector<std::string> common = {"--size", "8K",     "--window", "12",      "--averaging",
+                                                 "3",      "--view", c.view,     recording_};
         std::vector<std::string> arguments = common;
         const ToolRun list = run(arguments);
         arguments.insert(arguments.begin(), "--csv");
@@ -221,7 +223,7 @@ TEST_F(Outputs, CsvAndJsonAgreeWithTheListLines) {
             EXPECT_EQ(row.at("file"), recording_);
             EXPECT_EQ(record["view"], c.view);
             EXPECT_EQ(row.at("window"), "Blackman-Harris 7term, 7bin");
-            EXPECT_EQ(record["windows"], 7);    // 60000 rows, 7 windows of 8192
+            EXPECT_EQ(record["windows"], 7);  // 60000 rows, 7 windows of 8192
             for (size_t f = 0; f < c.fieldCount; ++f) {
                 const LineField& field = c.fields[f];
                 SCOPED_TRACE(field.field);
@@ -289,7 +291,7 @@ TEST_F(Outputs, PlotIsWellFormedWithOnePathPerChannel) {
     const std::string latin = path("caf\xE9.MRF");
     writeBytes(latin, readBytes(second));
     struct Panel {
-        std::vector<std::string> strokes;   // the paths' colours, in order
+        std::vector<std::string> strokes;  // the paths' colours, in order
         const char* xTitle;
     };
     struct Case {
@@ -299,14 +301,20 @@ TEST_F(Outputs, PlotIsWellFormedWithOnePathPerChannel) {
         int exitCode;
     };
     const Case cases[] = {
-        {"dB spectrum", {"-n", "4K", "-w", "1", recording_}, {{{"#00FF00", "#FF0000", "#0000FF"}, "Frequency, kHz"}},
+        {"dB spectrum",
+         {"-n", "4K", "-w", "1", recording_},
+         {{{"#00FF00", "#FF0000", "#0000FF"}, "Frequency, kHz"}},
          kExitDone},
         // The second file has one channel only: a list of 2-3 is an error
         // there, and its panel is left out.
-        {"time signal", {"-n", "1K", "-v", "scope", "-c", "2-3", recording_, second},
-         {{{"#FF0000", "#0000FF"}, "Time, ms"}}, kExitFailed},
-        {"volts, two files", {"-n", "4K", "-v", "volts", "-c", "1", recording_, second},
-         {{{"#00FF00"}, "Frequency, kHz"}, {{"#00FF00"}, "Frequency, Hz"}}, kExitDone},
+        {"time signal",
+         {"-n", "1K", "-v", "scope", "-c", "2-3", recording_, second},
+         {{{"#FF0000", "#0000FF"}, "Time, ms"}},
+         kExitFailed},
+        {"volts, two files",
+         {"-n", "4K", "-v", "volts", "-c", "1", recording_, second},
+         {{{"#00FF00"}, "Frequency, kHz"}, {{"#00FF00"}, "Frequency, Hz"}},
+         kExitDone},
         {"dB0, slow", {"-n", "4K", "-v", "db0", second}, {{{"#00FF00"}, "Frequency, Hz"}}, kExitDone},
         {"time signal, slow", {"-n", "4K", "-v", "scope", second}, {{{"#00FF00"}, "Time, s"}}, kExitDone},
         {"file name not in UTF-8", {"-n", "1K", latin}, {{{"#00FF00"}, "Frequency, Hz"}}, kExitDone},

@@ -129,9 +129,7 @@ TEST_F(RecordingErrors, CutShortRowAndIncompleteWindowAreSaidAndLeftOut) {
     // holding 8 whole cycles of a tone (no other message to give).
     const std::string whole = path("whole.MRF");
     const std::string longer = path("longer.MRF");
-    auto value = [](int64_t r, uint32_t c) {
-        return float(std::sin(2 * 3.141592653589793 * 8 * double(r) / 32 + c));
-    };
+    auto value = [](int64_t r, uint32_t c) { return float(std::sin(2 * 3.141592653589793 * 8 * double(r) / 32 + c)); };
     writeBytes(whole, recordingBytes(2, 1000.0, 64, value));
     writeBytes(longer, recordingBytes(2, 1000.0, 70, value) + std::string(5, '\x40'));
 

@@ -26,9 +26,9 @@ protected:
     // number of cycles prime to N, so every sample of the window sits at
     // another phase of the tone and the quantization error is spread evenly.
     std::string idealQuantizer(int bits, const std::string& harmonics) {
-        return boardSettings("SimBoard.cfg", {"Channels = 1", "Rate = 65536", "FullScale = 10",
-                                              "Ch0Frequency = 1021", "Ch0Amplitude = 9.95", "Ch0Noise = 0",
-                                              "Ch0Harmonics = " + harmonics, "Ch0Bits = " + std::to_string(bits)});
+        return boardSettings("SimBoard.cfg", {"Channels = 1", "Rate = 65536", "FullScale = 10", "Ch0Frequency = 1021",
+                                              "Ch0Amplitude = 9.95", "Ch0Noise = 0", "Ch0Harmonics = " + harmonics,
+                                              "Ch0Bits = " + std::to_string(bits)});
     }
 
     std::string record(const std::string& config, const std::string& seconds, const std::string& name) {
@@ -110,10 +110,10 @@ TEST_F(RoundTrip, RecordingHoldsTheFramesOfItsSeconds) {
 TEST_F(RoundTrip, RowsFollowTheSignalAcrossBlocks) {
     // 70000 frames: a block of 65536 and the rest. Without noise each value
     // is its channel's tone rounded to a 16-bit code of 10 V.
-    const std::string config = boardSettings(
-        "tones.cfg", {"Channels = 2", "Rate = 140000", "Ch0Frequency = 1000", "Ch0Amplitude = 8",
-                      "Ch1Frequency = 250", "Ch1Amplitude = 3", "Ch1Dc = 1", "Ch0Noise = 0", "Ch1Noise = 0",
-                      "Ch0Harmonics =", "Ch1Harmonics ="});
+    const std::string config =
+        boardSettings("tones.cfg", {"Channels = 2", "Rate = 140000", "Ch0Frequency = 1000", "Ch0Amplitude = 8",
+                                    "Ch1Frequency = 250", "Ch1Amplitude = 3", "Ch1Dc = 1", "Ch0Noise = 0",
+                                    "Ch1Noise = 0", "Ch0Harmonics =", "Ch1Harmonics ="});
     const std::string bytes = readBytes(record(config, "1", "tones.MRF"));
     const int64_t frames = 70000;
     ASSERT_EQ(bytes.size(), kRecordHeaderBytes + size_t(frames) * 2 * sizeof(float));
@@ -145,9 +145,9 @@ TEST_F(RoundTrip, GainIsUndoneAsTheBenchDoes) {
     const Case cases[] = {{"2", 2.0}, {"3", (32767.0 * 10.0 / 32768.0) / 4.0}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.amplitude);
-        const std::string config = boardSettings(
-            "gain.cfg", {"Channels = 1", "Rate = 65536", "Ch0Frequency = 1021", "Ch0Noise = 0", "Ch0Gain = 4",
-                         "Ch0Harmonics =", std::string("Ch0Amplitude = ") + c.amplitude});
+        const std::string config =
+            boardSettings("gain.cfg", {"Channels = 1", "Rate = 65536", "Ch0Frequency = 1021", "Ch0Noise = 0",
+                                       "Ch0Gain = 4", "Ch0Harmonics =", std::string("Ch0Amplitude = ") + c.amplitude});
         const std::string file = record(config, "1", "gain.MRF");
         const json records = analyse({"--size", "64K", "--view", "scope", file});
         ASSERT_EQ(records.size(), 1u);

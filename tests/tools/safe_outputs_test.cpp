@@ -17,10 +17,10 @@
 #include "tests/tools/tool_fixture.h"
 
 #if !defined(_WIN32)
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 #endif
 
 namespace {
@@ -106,7 +106,7 @@ TEST_F(SafeOutputs, DashIsTheStandardOutputForEveryOutput) {
     const std::string results = path("results.txt");
     struct Case {
         const char* option;
-        const char* starts;     // what the standard output begins with
+        const char* starts;  // what the standard output begins with
     };
     const Case cases[] = {
         {"--spectrum", "file,channel,bin,frequency_hz"},
@@ -168,7 +168,7 @@ TEST_F(SafeOutputs, StandardOutputThatFailsFailsTheRun) {
         std::vector<const char*> argv = {"quorvel-analyse"};
         for (const std::string& a : arguments) argv.push_back(a.c_str());
         const int code = runQuorvelAnalyse(static_cast<int>(argv.size()), argv.data(), out, err, false);
-        if (arguments[0] == "--list-windows") continue;     // main checks it (below)
+        if (arguments[0] == "--list-windows") continue;  // main checks it (below)
         EXPECT_EQ(code, kExitFailed);
         EXPECT_NE(err.str().find("the standard output could not be written completely"), std::string::npos)
             << err.str();
@@ -229,8 +229,8 @@ TEST_F(SafeOutputs, ToneNotFoundIsSaid) {
 TEST_F(SafeOutputs, HelpAndNumberMessagesSayWhatIsMeant) {
     const ToolRun help = run({"--help"});
     EXPECT_EQ(help.exitCode, kExitDone);
-    for (const char* text : {"Exit codes:", "0  done", "1  a file could not be read", "2  the command line is wrong",
-                             "=Rectangle"}) {
+    for (const char* text :
+         {"Exit codes:", "0  done", "1  a file could not be read", "2  the command line is wrong", "=Rectangle"}) {
         EXPECT_NE(help.out.find(text), std::string::npos) << text << " in\n" << help.out;
     }
     EXPECT_EQ(help.out.find("=0 "), std::string::npos) << help.out;

@@ -15,10 +15,10 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 
 struct Tone {
-    double cycles;      // in the record
-    double amplitude;   // V
-    double phase;       // rad, at sample 0
-    double offset;      // V
+    double cycles;     // in the record
+    double amplitude;  // V
+    double phase;      // rad, at sample 0
+    double offset;     // V
 };
 
 // The whole cycles' part of the angle is reduced in integers, so that the
@@ -47,7 +47,7 @@ TEST(SineFit, CleanSinesAreRecovered) {
         const char* name;
         int64_t count;
         Tone tone;
-        double startOffsetBins;     // start frequency minus the tone's
+        double startOffsetBins;  // start frequency minus the tone's
     };
     const Case cases[] = {
         {"non-coherent, start 0.4 bin high", 65536, {1021.37, 1.7, 0.6, 0.05}, 0.4},

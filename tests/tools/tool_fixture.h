@@ -124,5 +124,4 @@ protected:
         writeBytes(file, text);
         return file;
     }
-
 };

@@ -23,8 +23,7 @@ TEST(BalloonTimes, HoverPeriod) {
     };
     const Case cases[] = {
         {-100, 0},  // help off: no timer
-        {0, 0},     {1, 10},      {50, 10},     {99, 10},    {109, 10},
-        {110, 11},  {2000, 200},  {10000, 1000}, {60000, 6000},
+        {0, 0},    {1, 10}, {50, 10}, {99, 10}, {109, 10}, {110, 11}, {2000, 200}, {10000, 1000}, {60000, 6000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("pre delay " + std::to_string(c.preDelay));
@@ -167,8 +166,8 @@ TEST(BalloonMeasure, TheTextBoxIsScaledUpToTheWholeShape) {
     const Case cases[] = {
         {"exactly the text box", standard, 25, 17, {42, 31}},
         {"twice the text box", standard, 50, 34, {84, 62}},
-        {"rounded down", standard, 100, 13, {168, 23}},     // 4200 / 25, 403 / 17 = 23.7
-        {"one pixel", standard, 1, 1, {1, 1}},               // 42 / 25, 31 / 17
+        {"rounded down", standard, 100, 13, {168, 23}},  // 4200 / 25, 403 / 17 = 23.7
+        {"one pixel", standard, 1, 1, {1, 1}},           // 42 / 25, 31 / 17
         {"nothing", standard, 0, 0, {0, 0}},
         {"wide text does not overflow", standard, 60000000, 17, {100800000, 31}},
         {"own shape", square, 6, 12, {12, 22}},
@@ -359,7 +358,7 @@ TEST(BalloonTiling, FirstTileLiesOnTheOriginsGridAtOrBeforeTheStart) {
         int32_t start, origin, size, want;
     };
     const Case cases[] = {
-        {0, 0, 64, 0},   {10, 0, 64, 0},  {64, 0, 64, 64}, {100, 0, 64, 64},
+        {0, 0, 64, 0},     {10, 0, 64, 0}, {64, 0, 64, 64}, {100, 0, 64, 64},
         {-10, 0, 64, -64}, {10, 5, 64, 5}, {3, 5, 64, -59}, {7, 0, 1, 7},
     };
     for (const Case& c : cases) {

@@ -14,9 +14,7 @@ namespace {
 constexpr char kFourWords[] = "\xC2\xFB\xE1\xF0\xE0\xF2\xFC \xF4\xE0\xE9\xEB \xE4\xEB\xFF \xE7\xE0\xEF\xE8\xF1\xE8.";
 constexpr int kMissingBitmap = 999;
 
-POINT screenCentre() {
-    return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2};
-}
+POINT screenCentre() { return {GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 2}; }
 
 // A plain visible owner window for the balloons.
 class OwnerWindow {
@@ -244,8 +242,8 @@ TEST(BalloonWindow, PaintsTheTiledBitmapOrTheInfoColour) {
         const COLORREF want = c.bitmapId == IDB_BALLOON
                                   ? GetPixel(memory, where.x % info.bmWidth, where.y % info.bmHeight)
                                   : GetSysColor(COLOR_INFOBK);
-        EXPECT_EQ(got, want) << "at " << where.x << "," << where.y << std::hex << ": got 0x" << got
-                             << ", want 0x" << want;
+        EXPECT_EQ(got, want) << "at " << where.x << "," << where.y << std::hex << ": got 0x" << got << ", want 0x"
+                             << want;
     }
     SelectObject(memory, old);
     DeleteDC(memory);
@@ -265,8 +263,8 @@ constexpr int kMissing = 1003;
 class HoverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        main = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"main", WS_POPUP | WS_VISIBLE, 100, 100, 500, 300,
-                               nullptr, nullptr, moduleInstance(), nullptr);
+        main = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"main", WS_POPUP | WS_VISIBLE, 100, 100, 500, 300, nullptr,
+                               nullptr, moduleInstance(), nullptr);
         ASSERT_NE(main, nullptr);
         button = child(L"BUTTON", kButton, 10, 10, 120, 30, BS_PUSHBUTTON);
         combo = child(L"COMBOBOX", kCombo, 10, 60, 120, 150, CBS_DROPDOWNLIST | WS_VSCROLL);

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr UINT kResultMessage = WM_USER + 10;   // handler returns `result`
+constexpr UINT kResultMessage = WM_USER + 10;  // handler returns `result`
 constexpr UINT kThrowingMessage = WM_USER + 11;
 constexpr COLORREF kPaintColour = RGB(255, 0, 255);
 

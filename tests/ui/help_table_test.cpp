@@ -78,9 +78,15 @@ std::string run(const std::vector<Tick>& sequence) {
             continue;
         }
         switch (tracker.pointerOver(t.id, t.busy)) {
-        case HoverTracker::Action::None: actions += '.'; break;
-        case HoverTracker::Action::HideBalloon: actions += 'h'; break;
-        case HoverTracker::Action::ShowBalloon: actions += 's'; break;
+        case HoverTracker::Action::None:
+            actions += '.';
+            break;
+        case HoverTracker::Action::HideBalloon:
+            actions += 'h';
+            break;
+        case HoverTracker::Action::ShowBalloon:
+            actions += 's';
+            break;
         }
     }
     return actions;

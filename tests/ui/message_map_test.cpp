@@ -18,7 +18,7 @@ public:
         std::string handler;
         WPARAM wParam;
         LPARAM lParam;
-        uint32_t currentMessage;    // as the handler saw it
+        uint32_t currentMessage;  // as the handler saw it
     };
 
     const MessageMapEntry* GetMessageMap() override { return messageMap; }
@@ -44,17 +44,17 @@ private:
 // Rows in the order that makes each rule visible: specific ids before the
 // catch-all, an inert row in front of a live one for the same message.
 const MessageMapEntry MapWindow::messageMap[] = {
-//  message          first id  last id             handler
-  { kAnyIdMessage,   0,        0,                  handler(&MapWindow::onAnyId) },
-  { WM_COMMAND,      1001,     0,                  handler(&MapWindow::onCommand1001) },
-  { WM_COMMAND,      1000,     1010,               handler(&MapWindow::onCommandRange) },
-  { WM_TIMER,        7,        0,       kInertRow, handler(&MapWindow::onInert) },
-  { WM_TIMER,        0,        0,                  handler(&MapWindow::onTimer) },
-  { WM_COMMAND,      0,        0,                  handler(&MapWindow::onAnyCommand) },
-  { WM_CLOSE,        0,        0,                  handler(&MapWindow::onNotHandled) },
-  { 0,               0,        0,                  nullptr },
-  // Never reached: the row above ends the table.
-  { WM_SIZE,         0,        0,                  handler(&MapWindow::onAnyId) },
+    //  message          first id  last id             handler
+    {kAnyIdMessage, 0, 0, handler(&MapWindow::onAnyId)},
+    {WM_COMMAND, 1001, 0, handler(&MapWindow::onCommand1001)},
+    {WM_COMMAND, 1000, 1010, handler(&MapWindow::onCommandRange)},
+    {WM_TIMER, 7, 0, kInertRow, handler(&MapWindow::onInert)},
+    {WM_TIMER, 0, 0, handler(&MapWindow::onTimer)},
+    {WM_COMMAND, 0, 0, handler(&MapWindow::onAnyCommand)},
+    {WM_CLOSE, 0, 0, handler(&MapWindow::onNotHandled)},
+    {0, 0, 0, nullptr},
+    // Never reached: the row above ends the table.
+    {WM_SIZE, 0, 0, handler(&MapWindow::onAnyId)},
 };
 
 TEST(MessageMap, RowsMatchInTableOrder) {
@@ -63,15 +63,15 @@ TEST(MessageMap, RowsMatchInTableOrder) {
         UINT message;
         WPARAM wParam;
         LPARAM lParam;
-        const char* wantHandler;    // nullptr: no handler runs
-        WPARAM wantWParam;          // as the handler received it (0 when not passed)
+        const char* wantHandler;  // nullptr: no handler runs
+        WPARAM wantWParam;        // as the handler received it (0 when not passed)
         LPARAM wantLParam;
         int32_t wantResult;
     };
     const Case cases[] = {
         {"first id 0 matches any wParam", kAnyIdMessage, 0x12345678, 99, "onAnyId", 0, 0, 10},
-        {"exact id, whole wParam delivered", WM_COMMAND, MAKEWPARAM(1001, 1), 5, "onCommand1001",
-         MAKEWPARAM(1001, 1), 0, 11},
+        {"exact id, whole wParam delivered", WM_COMMAND, MAKEWPARAM(1001, 1), 5, "onCommand1001", MAKEWPARAM(1001, 1),
+         0, 11},
         {"exact id row does not take 1002", WM_COMMAND, 1002, 6, "onCommandRange", 1002, 6, 12},
         {"range lower bound", WM_COMMAND, 1000, 0, "onCommandRange", 1000, 0, 12},
         {"range 1000..1010 takes 1005", WM_COMMAND, MAKEWPARAM(1005, CBN_CLOSEUP), 77, "onCommandRange",
@@ -79,8 +79,8 @@ TEST(MessageMap, RowsMatchInTableOrder) {
         {"range upper bound", WM_COMMAND, 1010, 0, "onCommandRange", 1010, 0, 12},
         {"below the range falls to the catch-all", WM_COMMAND, 999, 1, "onAnyCommand", 999, 1, 15},
         {"above the range falls to the catch-all", WM_COMMAND, 1011, 2, "onAnyCommand", 1011, 2, 15},
-        {"id compared on the low 16 bits only", WM_COMMAND, MAKEWPARAM(0, 1001), 3, "onAnyCommand",
-         MAKEWPARAM(0, 1001), 3, 15},
+        {"id compared on the low 16 bits only", WM_COMMAND, MAKEWPARAM(0, 1001), 3, "onAnyCommand", MAKEWPARAM(0, 1001),
+         3, 15},
         {"inert row skipped, search goes on", WM_TIMER, 7, 123, "onTimer", 0, 123, 14},
         {"lParam kind gets lParam only", WM_TIMER, 8, -5, "onTimer", 0, -5, 14},
         {"handler result -1 returned as is", WM_CLOSE, 0, 0, "onNotHandled", 0, 0, kNotHandled},

@@ -21,7 +21,7 @@ const unsigned char kConfigFileBytes[] = {
 // One control of a dialog template (DLGTEMPLATEEX item).
 struct TemplateItem {
     int32_t id;
-    std::wstring windowClass;   // a predefined class given by ordinal is named: "Button", ...
+    std::wstring windowClass;  // a predefined class given by ordinal is named: "Button", ...
     std::wstring text;
     DWORD style;
     DWORD exStyle;
@@ -68,13 +68,20 @@ private:
     }
     static std::wstring ordinalName(WORD ordinal) {
         switch (ordinal) {
-        case 0x80: return L"Button";
-        case 0x81: return L"Edit";
-        case 0x82: return L"Static";
-        case 0x83: return L"ListBox";
-        case 0x84: return L"ScrollBar";
-        case 0x85: return L"ComboBox";
-        default: return L"#" + std::to_wstring(ordinal);
+        case 0x80:
+            return L"Button";
+        case 0x81:
+            return L"Edit";
+        case 0x82:
+            return L"Static";
+        case 0x83:
+            return L"ListBox";
+        case 0x84:
+            return L"ScrollBar";
+        case 0x85:
+            return L"ComboBox";
+        default:
+            return L"#" + std::to_wstring(ordinal);
         }
     }
     const BYTE* at_;
@@ -86,8 +93,8 @@ bool readMainDialogTemplate(DialogTemplate& out) {
     const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(moduleInstance(), found)));
     if (bytes == nullptr) return false;
     TemplateReader reader(bytes);
-    if (reader.word() != 1 || reader.word() != 0xFFFF) return false;    // version 1, extended
-    reader.dword();     // help id
+    if (reader.word() != 1 || reader.word() != 0xFFFF) return false;  // version 1, extended
+    reader.dword();                                                   // help id
     out.exStyle = reader.dword();
     out.style = reader.dword();
     const WORD count = reader.word();
@@ -95,19 +102,19 @@ bool readMainDialogTemplate(DialogTemplate& out) {
     reader.coordinate();
     out.w = reader.coordinate();
     out.h = reader.coordinate();
-    reader.textOrOrdinal();     // menu
-    reader.textOrOrdinal();     // class
+    reader.textOrOrdinal();  // menu
+    reader.textOrOrdinal();  // class
     out.title = reader.textOrOrdinal();
     if (out.style & (DS_SETFONT | DS_SHELLFONT)) {
         out.pointSize = reader.word();
-        reader.word();  // weight
-        reader.skip(2); // italic, character set
+        reader.word();   // weight
+        reader.skip(2);  // italic, character set
         out.face = reader.textOrOrdinal();
     }
     for (WORD i = 0; i < count; ++i) {
         reader.alignToDword();
         TemplateItem item;
-        reader.dword();     // help id
+        reader.dword();  // help id
         item.exStyle = reader.dword();
         item.style = reader.dword();
         item.x = reader.coordinate();
@@ -117,7 +124,7 @@ bool readMainDialogTemplate(DialogTemplate& out) {
         item.id = static_cast<int32_t>(reader.dword());
         item.windowClass = reader.textOrOrdinal();
         item.text = reader.textOrOrdinal();
-        reader.skip(reader.word());     // creation data
+        reader.skip(reader.word());  // creation data
         out.items.push_back(item);
     }
     return true;
@@ -139,24 +146,23 @@ TEST(ProgramResources, MainDialogTemplate) {
     const TemplateItem want[] = {
         {IDC_START_STOP, L"Button", L"", kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_ICON,
          WS_EX_CLIENTEDGE, 10, 390, 45, 30},
-        {IDC_RECORD, L"Button", L"", kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_ICON,
-         WS_EX_CLIENTEDGE, 55, 390, 45, 30},
-        {IDC_CHOOSE_FILE, L"Button", L"", kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, WS_EX_CLIENTEDGE,
-         105, 390, 35, 30},
-        {IDC_AUTO_SCALE, L"Button", L"Auto Scale",
-         kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_MULTILINE, WS_EX_CLIENTEDGE, 145, 390, 35, 30},
+        {IDC_RECORD, L"Button", L"", kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_ICON, WS_EX_CLIENTEDGE,
+         55, 390, 45, 30},
+        {IDC_CHOOSE_FILE, L"Button", L"", kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_ICON, WS_EX_CLIENTEDGE, 105, 390, 35,
+         30},
+        {IDC_AUTO_SCALE, L"Button", L"Auto Scale", kChild | WS_TABSTOP | BS_AUTOCHECKBOX | BS_PUSHLIKE | BS_MULTILINE,
+         WS_EX_CLIENTEDGE, 145, 390, 35, 30},
         {IDC_SIZE_LIST, L"ComboBox", L"", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 15, 70, 50, 70},
         {IDC_VIEW_MODE, L"ComboBox", L"", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 65, 95, 110, 60},
         {IDC_AVERAGING, L"ComboBox", L"", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | WS_VSCROLL, 0, 15, 95, 50, 70},
-        {IDC_FFT_WINDOW, L"ComboBox", L"",
-         kChild | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_AUTOHSCROLL | WS_VSCROLL, 0, 65, 70, 110, 70},
+        {IDC_FFT_WINDOW, L"ComboBox", L"", kChild | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_AUTOHSCROLL | WS_VSCROLL, 0, 65,
+         70, 110, 70},
         {IDC_MAIN_PLOT, L"Static", L"", kChild | SS_BITMAP, WS_EX_DLGMODALFRAME, 190, 90, 555, 330},
         {IDC_TOP_PLOT, L"Static", L"", kChild | SS_BITMAP, WS_EX_DLGMODALFRAME, 190, 5, 555, 85},
         {IDC_DISK_FREE, L"Static", L"", kChild | SS_ETCHEDFRAME, 0, 15, 20, 160, 10},
         {IDC_RECORDED, L"Static", L"", kChild | SS_ETCHEDFRAME, 0, 15, 30, 160, 10},
-        {IDC_INFO, L"ListBox", L"",
-         kChild | WS_TABSTOP | LBS_NOSEL | LBS_NOINTEGRALHEIGHT | LBS_NOREDRAW | WS_VSCROLL, WS_EX_CLIENTEDGE,
-         10, 130, 170, 250},
+        {IDC_INFO, L"ListBox", L"", kChild | WS_TABSTOP | LBS_NOSEL | LBS_NOINTEGRALHEIGHT | LBS_NOREDRAW | WS_VSCROLL,
+         WS_EX_CLIENTEDGE, 10, 130, 170, 250},
         {IDC_STATIC, L"Button", L"Disk free space", kChild | BS_GROUPBOX, 0, 5, 5, 180, 40},
         {IDC_STATIC, L"Button", L"Settings", kChild | BS_GROUPBOX, 0, 5, 45, 180, 70},
         {IDC_STATIC, L"Button", L"Info", kChild | BS_GROUPBOX, 0, 5, 115, 180, 270},
@@ -173,8 +179,7 @@ TEST(ProgramResources, MainDialogTemplate) {
             if (item.id == w.id && (w.id != IDC_STATIC || item.text == w.text)) got = &item;
         }
         ASSERT_NE(got, nullptr) << "missing";
-        EXPECT_EQ(_wcsicmp(got->windowClass.c_str(), w.windowClass.c_str()), 0)
-            << "got " << narrow(got->windowClass);
+        EXPECT_EQ(_wcsicmp(got->windowClass.c_str(), w.windowClass.c_str()), 0) << "got " << narrow(got->windowClass);
         EXPECT_EQ(got->text, w.text) << "got " << narrow(got->text);
         EXPECT_EQ(got->style, w.style) << "got 0x" << std::hex << got->style << ", want 0x" << w.style;
         EXPECT_EQ(got->exStyle, w.exStyle) << "got 0x" << std::hex << got->exStyle << ", want 0x" << w.exStyle;
@@ -203,10 +208,10 @@ TEST_F(MainDialogResource, CreatedHiddenWithEveryControl) {
         const wchar_t* windowClass;
     };
     const Control controls[] = {
-        {IDC_START_STOP, L"Button"}, {IDC_RECORD, L"Button"},       {IDC_CHOOSE_FILE, L"Button"},
-        {IDC_AUTO_SCALE, L"Button"}, {IDC_SIZE_LIST, L"ComboBox"},  {IDC_VIEW_MODE, L"ComboBox"},
+        {IDC_START_STOP, L"Button"},  {IDC_RECORD, L"Button"},       {IDC_CHOOSE_FILE, L"Button"},
+        {IDC_AUTO_SCALE, L"Button"},  {IDC_SIZE_LIST, L"ComboBox"},  {IDC_VIEW_MODE, L"ComboBox"},
         {IDC_AVERAGING, L"ComboBox"}, {IDC_FFT_WINDOW, L"ComboBox"}, {IDC_MAIN_PLOT, L"Static"},
-        {IDC_TOP_PLOT, L"Static"},   {IDC_DISK_FREE, L"Static"},    {IDC_RECORDED, L"Static"},
+        {IDC_TOP_PLOT, L"Static"},    {IDC_DISK_FREE, L"Static"},    {IDC_RECORDED, L"Static"},
         {IDC_INFO, L"ListBox"},
     };
     for (const Control& c : controls) {

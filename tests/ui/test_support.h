@@ -8,9 +8,7 @@
 
 #include "resources/resource.h"
 
-inline HINSTANCE moduleInstance() {
-    return GetModuleHandleW(nullptr);
-}
+inline HINSTANCE moduleInstance() { return GetModuleHandleW(nullptr); }
 
 // Handles what is queued for this thread, at most `limit` messages, so that a
 // window that keeps posting cannot hang a test.

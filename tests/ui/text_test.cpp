@@ -41,7 +41,9 @@ TEST(TextCp1251, EveryDefinedByteRoundTrips) {
 }
 
 TEST(TextCp1251, NarrowsMissingCharactersToQuestionMarks) {
-    EXPECT_EQ(narrowCp1251(L"A\x4E2D" L"B"), "A?B");
+    EXPECT_EQ(narrowCp1251(L"A\x4E2D"
+                           L"B"),
+              "A?B");
     EXPECT_EQ(narrowCp1251(nullptr), "");
 }
 

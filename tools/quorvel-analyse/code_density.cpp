@@ -41,7 +41,7 @@ void CodeHistogram::addValues(const T* values, int64_t count, int64_t stride) {
     if (!values || count <= 0) return;
     if (stride < 1) stride = 1;
     constexpr int64_t kBlock = 2048;
-    constexpr double kRounder = 6755399441055744.0;     // 1.5 x 2^52
+    constexpr double kRounder = 6755399441055744.0;  // 1.5 x 2^52
     double x[kBlock + 1];
     int64_t index[kBlock + 1];
     int64_t weight[kBlock + 1];
@@ -72,7 +72,7 @@ void CodeHistogram::addValues(const T* values, int64_t count, int64_t stride) {
         for (int64_t j = 0; j < length; j += 2) {
             Doubles v;
             std::memcpy(&v, x + j, sizeof v);
-            const Integers finite = v - v == 0.0;       // all ones or 0
+            const Integers finite = v - v == 0.0;  // all ones or 0
             Doubles code = v * scale;
             code = finite ? code : zero;
             code = code < lowest ? lowest : code;
@@ -102,8 +102,8 @@ void CodeHistogram::add(const float* values, int64_t count, int64_t stride) { ad
 void CodeHistogram::add(const double* values, int64_t count, int64_t stride) { addValues(values, count, stride); }
 
 bool CodeHistogram::merge(const CodeHistogram& other) {
-    if (other.bits_ != bits_ || !(other.fullScaleV_ == fullScaleV_ ||
-                                  (other.codesPerVolt_ == 0 && codesPerVolt_ == 0))) {
+    if (other.bits_ != bits_ ||
+        !(other.fullScaleV_ == fullScaleV_ || (other.codesPerVolt_ == 0 && codesPerVolt_ == 0))) {
         return false;
     }
     for (size_t i = 0; i < counts_.size(); ++i) counts_[i] += other.counts_[i];
@@ -165,9 +165,8 @@ CodeDensity analyseCodeDensity(const CodeHistogram& histogram) {
     double dnlMin = std::numeric_limits<double>::infinity(), dnlMax = -dnlMin;
     double inlMin = dnlMin, inlMax = -dnlMin;
     for (int32_t k = 1; k < codes; ++k) {
-        const double inl = k == 1 || k == codes - 1
-                               ? 0.0
-                               : levelDifference(first, cumulative[k], total) / lsb - (k - 1);
+        const double inl =
+            k == 1 || k == codes - 1 ? 0.0 : levelDifference(first, cumulative[k], total) / lsb - (k - 1);
         result.inlLsb[k] = inl;
         inlMin = std::min(inlMin, inl);
         inlMax = std::max(inlMax, inl);

@@ -29,18 +29,19 @@ public:
 
     int32_t bits() const { return bits_; }
     double fullScaleV() const { return fullScaleV_; }
-    int32_t firstCode() const { return -(1 << (bits_ - 1)); }   // -2^(B-1)
-    int32_t codeCount() const { return 1 << bits_; }            // 2^B
+    int32_t firstCode() const { return -(1 << (bits_ - 1)); }        // -2^(B-1)
+    int32_t codeCount() const { return 1 << bits_; }                 // 2^B
     const std::vector<uint64_t>& counts() const { return counts_; }  // [i]: code firstCode() + i
-    uint64_t total() const { return total_; }                    // samples counted
-    uint64_t skipped() const { return skipped_; }                // non-finite samples left out
+    uint64_t total() const { return total_; }                        // samples counted
+    uint64_t skipped() const { return skipped_; }                    // non-finite samples left out
 
 private:
-    template <class T> void addValues(const T* values, int64_t count, int64_t stride);
+    template <class T>
+    void addValues(const T* values, int64_t count, int64_t stride);
 
     int32_t bits_;
     double fullScaleV_;
-    double codesPerVolt_;       // 2^(B-1) / fullScaleV, 0 for a bad full scale
+    double codesPerVolt_;  // 2^(B-1) / fullScaleV, 0 for a bad full scale
     std::vector<uint64_t> counts_;
     uint64_t total_ = 0;
     uint64_t skipped_ = 0;

@@ -17,7 +17,7 @@ CoherenceAdvice adviseCoherence(double toneHz, double rateHz, int64_t n) {
 
     // Odd counts are 2k + 1; the nearest has k = round((cycles - 1) / 2),
     // a tie going up. 1 .. n/2 - 1 keeps the tone inside the spectrum.
-    const int64_t maxK = (n / 2 - 2) / 2;   // 2 maxK + 1 <= n/2 - 1
+    const int64_t maxK = (n / 2 - 2) / 2;  // 2 maxK + 1 <= n/2 - 1
     const double k = std::floor((cycles - 1.0) / 2.0 + 0.5);
     const int64_t clampedK = k < 0 ? 0 : (k > static_cast<double>(maxK) ? maxK : static_cast<int64_t>(k));
     advice.coherentCycles = 2 * clampedK + 1;
@@ -88,7 +88,7 @@ double firstZeroBins(int32_t id) {
 double mainLobeHalfWidthBins(int32_t windowId) {
     static const std::array<double, kFftWindowCount> widths = [] {
         std::array<double, kFftWindowCount> table{};
-        table[0] = 1.0;     // the rectangle's sinc: first zero at 1 bin
+        table[0] = 1.0;  // the rectangle's sinc: first zero at 1 bin
         for (int32_t id = 1; id < kFftWindowCount; ++id) table[id] = firstZeroBins(id);
         return table;
     }();

@@ -13,7 +13,7 @@ struct CoherenceAdvice {
     // The odd cycle count nearest f N / fs, 1 .. N/2 - 1 (a tie goes to the
     // higher count); 0 when there is no advice (see adviseCoherence).
     int64_t coherentCycles = 0;
-    double coherentFrequencyHz = 0;     // coherentCycles x fs / N
+    double coherentFrequencyHz = 0;  // coherentCycles x fs / N
 };
 
 // No advice (everything 0) for a tone or rate that is not a finite number

@@ -42,7 +42,7 @@
 namespace {
 
 constexpr const char* kProgram = kProgramName;
-constexpr int32_t kMaxAverageCounter = 100;   // AverageCounter's range in Quorvel.cfg
+constexpr int32_t kMaxAverageCounter = 100;  // AverageCounter's range in Quorvel.cfg
 constexpr int32_t kMaxJobs = 256;
 
 struct AnalyseOptions {
@@ -69,7 +69,7 @@ struct AnalyseOptions {
     std::string raw;
     double rawRate = 0.0;
     int32_t rawChannels = 1;
-    int32_t jobs = 0;               // 0: one per processor
+    int32_t jobs = 0;  // 0: one per processor
     bool listWindows = false;
     bool noProgress = false;
 };
@@ -98,7 +98,7 @@ std::string rateText(double hertz) { return fullPrecision(hertz) + " Hz"; }
 struct OutputPlace {
     bool exists = false;
     FileIdentity identity;
-    std::string name;   // without its folder, when it does not exist
+    std::string name;  // without its folder, when it does not exist
 };
 
 OutputPlace placeOf(const std::string& path) {
@@ -230,8 +230,8 @@ int runRecord(const RecordOptions& options, bool progress, std::ostream& out, Me
     const double frameRate = simboard::frameRate(board.channels, board.paired, board.rate);
     const uint64_t frames = simulatedFrames(board, options.seconds);
     if (frames == 0) {
-        messages.error("--seconds", fullPrecision(options.seconds) + " s give no frame at " + rateText(frameRate) +
-                                        " per channel");
+        messages.error("--seconds",
+                       fullPrecision(options.seconds) + " s give no frame at " + rateText(frameRate) + " per channel");
         return kExitUsage;
     }
     if (!endsWithRecordExtension(options.output)) {
@@ -243,8 +243,8 @@ int runRecord(const RecordOptions& options, bool progress, std::ostream& out, Me
     ProgressBar bar(messages.stream(), progress, options.output, frames, 4.0 * board.channels);
     SimulatedRecording made;
     std::string reason;
-    const bool written = writeSimulatedRecording(board, frames, options.output, &workers,
-                                                 [&](uint64_t done) { bar.update(done); }, made, reason);
+    const bool written = writeSimulatedRecording(
+        board, frames, options.output, &workers, [&](uint64_t done) { bar.update(done); }, made, reason);
     bar.finish();
     if (!written) {
         messages.error(options.output, reason);
@@ -269,8 +269,8 @@ int listWindows(std::ostream& out) {
 // The command line's analysis, its texts read into values.
 struct AnalysePlan {
     JobSettings job;
-    int32_t threads = 1;    // threads in all (-j)
-    int32_t jobs = 1;       // files analysed at once: each on a thread of its own
+    int32_t threads = 1;  // threads in all (-j)
+    int32_t jobs = 1;     // files analysed at once: each on a thread of its own
 };
 
 // Reads and checks the options; false, with the message given, when one is
@@ -489,7 +489,7 @@ int runAnalyse(const AnalyseOptions& options, bool progress, std::ostream& out, 
                                             {"--histogram", options.histogram},
                                             {"--plot", options.plot}};
     std::vector<NamedOutput> withResults = named;
-    if (options.output.empty()) withResults[0].path = kStandardOutputName;   // the results' default
+    if (options.output.empty()) withResults[0].path = kStandardOutputName;  // the results' default
     if (!checkOutputNames(withResults, options.files, messages)) return kExitUsage;
 
     AnalyseOutputs outputs;
@@ -512,10 +512,11 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
     AnalyseOptions analyse;
     RecordOptions record;
 
-    CLI::App app{"Analyses recordings of the Quorvel test bench as the bench's spectrum and oscilloscope views do, "
-                 "and records the simulated board. Everything beside the bench's figures (series over the windows, "
-                 "--per-window, --sine-fit, --histogram, the coherence fields and warnings) is the tool's own.",
-                 kProgram};
+    CLI::App app{
+        "Analyses recordings of the Quorvel test bench as the bench's spectrum and oscilloscope views do, "
+        "and records the simulated board. Everything beside the bench's figures (series over the windows, "
+        "--per-window, --sine-fit, --histogram, the coherence fields and warnings) is the tool's own.",
+        kProgram};
     app.set_version_flag("--version", std::string(kProgram) + " " + QUORVEL_VERSION);
     app.add_option("files", analyse.files,
                    "Files to analyse: recordings (.MRF), WAV or FLAC sound files, or raw binary with --raw");
@@ -537,8 +538,7 @@ int runQuorvelAnalyse(int argc, const char* const* argv, std::ostream& out, std:
     app.add_option("-v,--view", analyse.view, "View: scope, volts, db0 or db, as the View mode list")
         ->capture_default_str();
     CLI::Option* csv = app.add_flag("--csv", analyse.csv, "Results as CSV: one record per channel and file");
-    app.add_flag("--json", analyse.json, "Results as JSON: an array of one record per channel and file")
-        ->excludes(csv);
+    app.add_flag("--json", analyse.json, "Results as JSON: an array of one record per channel and file")->excludes(csv);
     app.add_option("-o,--output", analyse.output,
                    "Write the results to this file instead of the standard output (- : the standard output)");
     app.add_option("--spectrum", analyse.spectrum,

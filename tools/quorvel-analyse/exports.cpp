@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr double kSqrtHalf = 0.7071067811865476;    // as the results list
-constexpr double kPpOffset = 2.7;                   // PP = ENB - 2.7, as the results list
+constexpr double kSqrtHalf = 0.7071067811865476;  // as the results list
+constexpr double kPpOffset = 2.7;                 // PP = ENB - 2.7, as the results list
 
 using FieldValue = std::variant<std::string, int64_t, double, std::vector<int32_t>>;
 
@@ -69,9 +69,8 @@ void appendFitFields(std::vector<Field>& fields, const SineFit& fit, bool made) 
                                  {"fit_enob", made ? fit.enob : kNoValue}});
 }
 
-constexpr const char* kFitSeriesNames[kFitSeriesCount] = {"fit_frequency_hz", "fit_amplitude_v",
-                                                          "fit_offset_v",     "fit_residual_rms_v",
-                                                          "fit_sinad_db",     "fit_enob"};
+constexpr const char* kFitSeriesNames[kFitSeriesCount] = {"fit_frequency_hz",   "fit_amplitude_v", "fit_offset_v",
+                                                          "fit_residual_rms_v", "fit_sinad_db",    "fit_enob"};
 
 // The record of one channel, fields in the order of the header comment.
 std::vector<Field> recordFields(const std::string& file, const ChannelRecord& ch, const AnalysisSettings& s,

@@ -41,7 +41,7 @@
 #include "tools/quorvel-analyse/window_series.h"
 
 // The figures followed over the windows, in the spectrum views.
-inline constexpr int kSeriesFigureCount = 5;    // sinad_db, enb, sfdr_db, snr_db, thd_db
+inline constexpr int kSeriesFigureCount = 5;  // sinad_db, enb, sfdr_db, snr_db, thd_db
 
 // The fit figures followed over the windows (all but the phase).
 inline constexpr int kFitSeriesCount = 6;
@@ -52,13 +52,13 @@ struct ChannelFigures {
     // Adds the channel's figures after a window.
     void addWindow(const ChannelRecord& channel);
 
-    bool hasTone = false;               // the bench's analysis found a tone
-    CoherenceAdvice coherence;          // of the last window's tone
-    bool fitted = false;                // a fit was made (a window had a tone)
-    SineFit fit;                        // the last fitted window's
+    bool hasTone = false;       // the bench's analysis found a tone
+    CoherenceAdvice coherence;  // of the last window's tone
+    bool fitted = false;        // a fit was made (a window had a tone)
+    SineFit fit;                // the last fitted window's
     WindowSeries fitSeries[kFitSeriesCount];
     void addFit(const SineFit& windowFit);
-    bool hasDensity = false;            // the histogram was analysed
+    bool hasDensity = false;  // the histogram was analysed
     CodeDensity density;
 };
 

@@ -53,15 +53,13 @@ bool FileAnalysis::prepare(const AnalysisSettings& settings, int32_t channelCoun
     slice_.reset(new (std::nothrow) float[size_t(sliceRows_) * channelCount_]);
     if (!slice_) complete = false;
 
-    shareWork_ = workers_ && workers_->lanes() > 1 && channelCount_ > 1 &&
-                 int64_t(n) * channelCount_ >= kSamplesWorthSharing;
+    shareWork_ =
+        workers_ && workers_->lanes() > 1 && channelCount_ > 1 && int64_t(n) * channelCount_ >= kSamplesWorthSharing;
     analyser.setWorkers(shareWork_ ? workers_ : nullptr);
     return complete;
 }
 
-bool FileAnalysis::runsSpectrum() const {
-    return isSpectrumView(settings_.view) || settings_.spectrumInScope;
-}
+bool FileAnalysis::runsSpectrum() const { return isSpectrumView(settings_.view) || settings_.spectrumInScope; }
 
 void FileAnalysis::fillRows(const float* rows, int32_t firstRow, int32_t rowCount) {
     const int32_t count = channelCount_;
@@ -103,7 +101,7 @@ void FileAnalysis::analyseWindow() {
         for (int32_t c = 0; c < kChannelRecordCount; ++c) colours[c] = presetChannelColour(c);
         const ViewMode view = isSpectrumView(settings_.view) ? settings_.view : ViewMode::SpectrumDb;
         const int32_t n = settings_.windowLength;
-        const SpectrumPassInput input{n, n, count, view, settings_.averaging - 1, settings_.windowId, channelRate_,
+        const SpectrumPassInput input{n,      n, count, view, settings_.averaging - 1, settings_.windowId, channelRate_,
                                       colours};
         analyser.runSpectrumPass(channels, input);
     }

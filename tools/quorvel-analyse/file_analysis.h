@@ -24,12 +24,12 @@
 #include "tools/quorvel-analyse/sample_source.h"
 
 struct AnalysisSettings {
-    int32_t windowLength = 1024;    // N: a power of two, kMinToolWindow..kMaxToolWindow
-    int32_t windowId = 0;           // FFT window 0..13
-    int32_t averaging = 1;          // spectrum averaging count, 1..40 (the Avg list)
-    int32_t averageCounter = 1;     // block statistics averaging, 1..100 (AverageCounter)
+    int32_t windowLength = 1024;  // N: a power of two, kMinToolWindow..kMaxToolWindow
+    int32_t windowId = 0;         // FFT window 0..13
+    int32_t averaging = 1;        // spectrum averaging count, 1..40 (the Avg list)
+    int32_t averageCounter = 1;   // block statistics averaging, 1..100 (AverageCounter)
     ViewMode view = ViewMode::SpectrumDb;
-    bool spectrumInScope = false;   // in the scope view, run the spectrum pass too
+    bool spectrumInScope = false;  // in the scope view, run the spectrum pass too
 };
 
 // Called after every window with the rows read so far.
@@ -48,7 +48,7 @@ using WindowCallback = std::function<void(const WindowPlace& place)>;
 // Samples that are not finite numbers, per channel.
 struct NonFiniteCount {
     uint64_t samples = 0;
-    uint64_t firstRow = 0;      // file row of the first one (when samples > 0)
+    uint64_t firstRow = 0;  // file row of the first one (when samples > 0)
 };
 
 // The rows of a file that are analysed: `rows` rows from `firstRow`.
@@ -71,8 +71,7 @@ public:
 
     // Analyses the file's whole windows, reading them row slice by row slice.
     // False when the file gives fewer rows than rowCount promised.
-    bool run(SampleSource& file, const ProgressCallback& progress = nullptr,
-             const WindowCallback& analysed = nullptr);
+    bool run(SampleSource& file, const ProgressCallback& progress = nullptr, const WindowCallback& analysed = nullptr);
     // The same over the whole windows of `range` (within the file's rows).
     bool run(SampleSource& file, const RowRange& range, const ProgressCallback& progress = nullptr,
              const WindowCallback& analysed = nullptr);

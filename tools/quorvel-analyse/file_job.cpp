@@ -73,11 +73,10 @@ void warnOfNonFiniteSamples(const std::string& path, const FileAnalysis& analysi
                                    secondsText(static_cast<double>(bad.firstRow) / analysis.channelRate()) + ")");
     }
     if (analysis.windowsSkipped() > 0) {
-        messages.warning(path, plural(static_cast<uint64_t>(analysis.windowsSkipped()), "window holds",
-                                      "windows hold") +
-                                   " samples that are not finite numbers and " +
-                                   (analysis.windowsSkipped() == 1 ? "was" : "were") +
-                                   " left out of the analysis of every channel");
+        messages.warning(
+            path, plural(static_cast<uint64_t>(analysis.windowsSkipped()), "window holds", "windows hold") +
+                      " samples that are not finite numbers and " + (analysis.windowsSkipped() == 1 ? "was" : "were") +
+                      " left out of the analysis of every channel");
     }
 }
 
@@ -112,14 +111,15 @@ void noteMissingTones(const std::string& path, const FileAnalysis& analysis, con
         const std::string subject = "channel " + std::to_string(c + 1) + ": no tone found";
         if (!edge.empty()) {
             messages.warning(path, subject + ": the strongest bin, " +
-                                       fullPrecision(strongest * analysis.channelRate() / (2.0 * bins)) +
-                                       " Hz (bin " + std::to_string(strongest) + ")," + edge +
+                                       fullPrecision(strongest * analysis.channelRate() / (2.0 * bins)) + " Hz (bin " +
+                                       std::to_string(strongest) + ")," + edge +
                                        ", where the tone is not told apart from the edge; move the tone further in "
                                        "or use a window with a narrower main lobe");
             continue;
         }
-        messages.warning(path, subject + " (no fundamental with a SINAD and an ENB above 0); SINAD and the figures "
-                                         "after it are 0, and Freq is only the strongest bin's");
+        messages.warning(path, subject +
+                                   " (no fundamental with a SINAD and an ENB above 0); SINAD and the figures "
+                                   "after it are 0, and Freq is only the strongest bin's");
     }
 }
 
@@ -149,8 +149,8 @@ void adviseOnCoherence(const std::string& path, const FileAnalysis& analysis, co
         }
         figure.coherence = adviseCoherence(tone, rate, n);
         const CoherenceAdvice& advice = figure.coherence;
-        const std::string name = "channel " + std::to_string(c + 1) + ": the tone at " +
-                                 fullPrecision(std::round(tone * 1e6) / 1e6) + " Hz";
+        const std::string name =
+            "channel " + std::to_string(c + 1) + ": the tone at " + fullPrecision(std::round(tone * 1e6) / 1e6) + " Hz";
         const std::string edge = nearEdge(tone * n / rate, analysis);
         if (!edge.empty()) {
             messages.warning(path, name + " (bin " + fullPrecision(std::round(tone * n / rate * 1000) / 1000) + ")" +
@@ -160,8 +160,8 @@ void adviseOnCoherence(const std::string& path, const FileAnalysis& analysis, co
             messages.warning(path, name + " lies " + fullPrecision(std::round(advice.toneBinOffset * 1000) / 1000) +
                                        " bin off the nearest bin and leaks with the Rectangle window: set " +
                                        fullPrecision(advice.coherentFrequencyHz) + " Hz (" +
-                                       std::to_string(advice.coherentCycles) + " cycles in " +
-                                       std::to_string(n) + " samples) for coherent sampling, or use a window "
+                                       std::to_string(advice.coherentCycles) + " cycles in " + std::to_string(n) +
+                                       " samples) for coherent sampling, or use a window "
                                        "such as Blackman-Harris 7term (-w 12)");
         }
     }
@@ -178,8 +178,7 @@ void analyseHistograms(const std::string& path, const std::vector<int32_t>& show
         figure.density = analyseCodeDensity(histogram);
         figure.hasDensity = true;
         if (!figure.density.usable) {
-            messages.error(path, "channel " + std::to_string(c + 1) + ": no histogram test: " +
-                                     figure.density.refusal);
+            messages.error(path, "channel " + std::to_string(c + 1) + ": no histogram test: " + figure.density.refusal);
             report.failed = true;
             continue;
         }
@@ -191,8 +190,8 @@ std::string plotTitle(const std::string& path, const FileAnalysis& analysis) {
     const AnalysisSettings& settings = analysis.settings();
     std::string title = path + ": N = " + sizeText(settings.windowLength) + ", ";
     if (isSpectrumView(settings.view)) {
-        title += std::string(kFftWindowNames[settings.windowId]) + ", averaging " +
-                 std::to_string(settings.averaging) + ", ";
+        title += std::string(kFftWindowNames[settings.windowId]) + ", averaging " + std::to_string(settings.averaging) +
+                 ", ";
     }
     return title + plural(static_cast<uint64_t>(analysis.windowsAnalysed()), "window", "windows") + " at " +
            rateText(analysis.channelRate());
@@ -243,8 +242,8 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
     const std::string size = sizeText(n);
     const bool wholeFile = range.rows == file->rowCount();
     if (range.rows < static_cast<uint64_t>(n)) {
-        return fail("the size " + size + " is longer than the " + (wholeFile ? "recording" : "range analysed") +
-                    " (" + plural(range.rows, "row", "rows") + ")");
+        return fail("the size " + size + " is longer than the " + (wholeFile ? "recording" : "range analysed") + " (" +
+                    plural(range.rows, "row", "rows") + ")");
     }
     const uint64_t rest = range.rows % static_cast<uint64_t>(n);
     if (rest != 0) {
@@ -262,8 +261,8 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
     std::vector<std::unique_ptr<CodeHistogram>> histograms(static_cast<size_t>(count));
     if (settings.histogramBits > 0) {
         for (int32_t c : shown) {
-            histograms[static_cast<size_t>(c)] = std::make_unique<CodeHistogram>(settings.histogramBits,
-                                                                                 settings.fullScale);
+            histograms[static_cast<size_t>(c)] =
+                std::make_unique<CodeHistogram>(settings.histogramBits, settings.fullScale);
         }
     }
     auto windowDone = [&](const WindowPlace& place) {
@@ -277,9 +276,9 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
             if (settings.sineFit) {
                 // Started from the spectrum's tone; a window without one is not fitted.
                 SineFit& fit = fits[static_cast<size_t>(c)];
-                fit = toneFound(channel) ? fitSine(channel.samples, n, analysis.channelRate(), channel.freq,
-                                                   settings.fullScale)
-                                         : SineFit();
+                fit = toneFound(channel)
+                          ? fitSine(channel.samples, n, analysis.channelRate(), channel.freq, settings.fullScale)
+                          : SineFit();
                 if (fit.iterations > 0 || fit.converged) figure.addFit(fit);
             }
             if (histograms[static_cast<size_t>(c)]) histograms[static_cast<size_t>(c)]->add(channel.samples, n);
@@ -289,7 +288,8 @@ void analyseFile(const std::string& path, const JobSettings& settings, FileAnaly
         }
     };
     ProgressBar bar(progress ? *progress : report.messages, progress != nullptr, path, range.rows, 4.0 * count);
-    const bool read = analysis.run(*file, range, [&](uint64_t rows) { bar.update(rows); }, windowDone);
+    const bool read = analysis.run(
+        *file, range, [&](uint64_t rows) { bar.update(rows); }, windowDone);
     bar.finish();
     if (!read) return fail("the file could not be read to its end");
     warnOfNonFiniteSamples(path, analysis, shown, messages);

@@ -23,18 +23,18 @@ enum class ResultsForm { List, Csv, Json };
 // What every file's analysis is asked for, the same for all of them.
 struct JobSettings {
     AnalysisSettings analysis;
-    std::vector<int32_t> chosen;        // channels shown, 0-based; empty: all
-    double fullScale = 10.0;            // V, the dB to full scale reference
-    double startSeconds = 0.0;          // the analysed range of every file
-    double durationSeconds = -1.0;      // below 0: to the end of the file
+    std::vector<int32_t> chosen;    // channels shown, 0-based; empty: all
+    double fullScale = 10.0;        // V, the dB to full scale reference
+    double startSeconds = 0.0;      // the analysed range of every file
+    double durationSeconds = -1.0;  // below 0: to the end of the file
     InputOptions input;
     ResultsForm form = ResultsForm::List;
-    bool severalFiles = false;          // list lines get a "==== FILE" line
-    bool spectrum = false;              // which outputs are written
+    bool severalFiles = false;  // list lines get a "==== FILE" line
+    bool spectrum = false;      // which outputs are written
     bool perWindow = false;
     bool plot = false;
-    bool sineFit = false;               // the tool's converter tests
-    int32_t histogramBits = 0;          // 0: no histogram
+    bool sineFit = false;       // the tool's converter tests
+    int32_t histogramBits = 0;  // 0: no histogram
     // Temporary names of the outputs' files, beside which a job's share is
     // kept when it grows large; empty: in memory only.
     std::string spectrumSpill;
@@ -48,10 +48,10 @@ struct JobSettings {
 struct FileReport {
     FileReport(const JobSettings& settings, size_t job);
 
-    std::ostringstream messages;        // lines for the standard error
-    bool failed = false;                // an error was reported
-    bool analysed = false;              // results were made
-    std::string results;                // list lines or CSV rows (no header)
+    std::ostringstream messages;  // lines for the standard error
+    bool failed = false;          // an error was reported
+    bool analysed = false;        // results were made
+    std::string results;          // list lines or CSV rows (no header)
     nlohmann::ordered_json records = nlohmann::ordered_json::array();
     Spool spectrum;
     Spool perWindow;

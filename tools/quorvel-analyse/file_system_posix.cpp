@@ -1,12 +1,12 @@
 #include "tools/quorvel-analyse/file_system.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 bool fileIdentity(const std::string& path, FileIdentity& identity) {
     struct stat status;

@@ -54,7 +54,7 @@ public:
         const size_t bytes = sampleBytes(options_.raw);
         if (options_.raw == RawSample::Float32) {
             if (std::fread(values, bytes, count, file_) != count) return false;
-            return true;    // little-endian hosts only, as the recordings
+            return true;  // little-endian hosts only, as the recordings
         }
         buffer_.resize(count * bytes);
         if (std::fread(buffer_.data(), bytes, count, file_) != count) return false;
@@ -67,8 +67,8 @@ public:
         } else {
             const double scale = options_.fullScale / 2147483648.0;
             for (size_t i = 0; i < count; ++i, in += 4) {
-                const uint32_t bits = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 |
-                                      uint32_t(in[3]) << 24;
+                const uint32_t bits =
+                    uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
                 values[i] = static_cast<float>(static_cast<int32_t>(bits) * scale);
             }
         }

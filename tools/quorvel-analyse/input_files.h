@@ -15,10 +15,10 @@
 enum class RawSample { None, Int16, Int32, Float32 };
 
 struct InputOptions {
-    RawSample raw = RawSample::None;    // None: recordings and sound files
-    double rawRate = 0.0;               // Hz, one channel of a raw file
-    int32_t rawChannels = 1;            // values per row of a raw file, 1..32
-    double fullScale = 10.0;            // V: codes and sound samples are scaled to it
+    RawSample raw = RawSample::None;  // None: recordings and sound files
+    double rawRate = 0.0;             // Hz, one channel of a raw file
+    int32_t rawChannels = 1;          // values per row of a raw file, 1..32
+    double fullScale = 10.0;          // V: codes and sound samples are scaled to it
 };
 
 // "int16", "int32", "float32" (case ignored); false with a reason otherwise.

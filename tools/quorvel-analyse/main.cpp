@@ -22,7 +22,9 @@ int main(int argc, char** argv) {
     const int error = errno;
     if (!written) {
         std::cerr << kProgramName << ": the standard output could not be written"
-                  << (outputClosed ? ": it is closed" : error != 0 ? std::string(": ") + std::strerror(error) : "")
+                  << (outputClosed ? ": it is closed"
+                      : error != 0 ? std::string(": ") + std::strerror(error)
+                                   : "")
                   << '\n';
         if (code == 0) code = 1;
     }

@@ -78,8 +78,8 @@ bool parseWindowText(const std::string& text, int32_t& id, std::string& reason) 
             id = number;
             return true;
         }
-        reason = "window id " + plain + " does not exist (the ids are 0 to " + std::to_string(kFftWindowCount - 1) +
-                 ")";
+        reason =
+            "window id " + plain + " does not exist (the ids are 0 to " + std::to_string(kFftWindowCount - 1) + ")";
         return false;
     }
     std::vector<int32_t> parts;
@@ -112,12 +112,10 @@ bool parseViewText(const std::string& text, ViewMode& view, std::string& reason)
         ViewMode view;
     };
     static const Spelling spellings[] = {
-        {"scope", ViewMode::Scope},          {"oscilloscope", ViewMode::Scope},
-        {"0", ViewMode::Scope},              {"volts", ViewMode::SpectrumVolts},
-        {"spectre fft v", ViewMode::SpectrumVolts}, {"1", ViewMode::SpectrumVolts},
-        {"db0", ViewMode::SpectrumDb0},      {"spectre fft db0", ViewMode::SpectrumDb0},
-        {"2", ViewMode::SpectrumDb0},        {"db", ViewMode::SpectrumDb},
-        {"spectre fft db", ViewMode::SpectrumDb}, {"3", ViewMode::SpectrumDb},
+        {"scope", ViewMode::Scope},         {"oscilloscope", ViewMode::Scope},          {"0", ViewMode::Scope},
+        {"volts", ViewMode::SpectrumVolts}, {"spectre fft v", ViewMode::SpectrumVolts}, {"1", ViewMode::SpectrumVolts},
+        {"db0", ViewMode::SpectrumDb0},     {"spectre fft db0", ViewMode::SpectrumDb0}, {"2", ViewMode::SpectrumDb0},
+        {"db", ViewMode::SpectrumDb},       {"spectre fft db", ViewMode::SpectrumDb},   {"3", ViewMode::SpectrumDb},
     };
     const std::string plain = lowered(trimmed(text));
     for (const Spelling& s : spellings) {
@@ -153,10 +151,9 @@ bool parseChannelList(const std::string& text, std::vector<int32_t>& channels, s
         start = comma + 1;
         const size_t dash = item.find('-');
         int32_t first = 0, last = 0;
-        const bool read = dash == std::string::npos
-                              ? readCount(item, first) && (last = first, true)
-                              : readCount(trimmed(item.substr(0, dash)), first) &&
-                                    readCount(trimmed(item.substr(dash + 1)), last);
+        const bool read = dash == std::string::npos ? readCount(item, first) && (last = first, true)
+                                                    : readCount(trimmed(item.substr(0, dash)), first) &&
+                                                          readCount(trimmed(item.substr(dash + 1)), last);
         if (!read || first < 1 || last > kChannelRecordCount || first > last) {
             reason = "'" + item + "' in the channel list '" + text + "' is not a channel number from 1 to " +
                      std::to_string(kChannelRecordCount) + " or a range of them (1-4)";

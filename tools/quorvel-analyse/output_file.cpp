@@ -7,9 +7,7 @@
 
 namespace {
 
-std::string withSystemReason(const std::string& what) {
-    return errno != 0 ? what + ": " + std::strerror(errno) : what;
-}
+std::string withSystemReason(const std::string& what) { return errno != 0 ? what + ": " + std::strerror(errno) : what; }
 
 }  // namespace
 

@@ -49,8 +49,7 @@ std::string checkRecordHeader(const void* bytes, size_t length) {
         }
     }
     if (length < kRecordHeaderBytes) {
-        return "truncated header: " + std::to_string(length) + " of " + std::to_string(kRecordHeaderBytes) +
-               " bytes";
+        return "truncated header: " + std::to_string(length) + " of " + std::to_string(kRecordHeaderBytes) + " bytes";
     }
     RecordHeader header;
     std::memcpy(&header, bytes, sizeof header);

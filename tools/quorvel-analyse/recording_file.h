@@ -31,7 +31,7 @@ public:
     bool open(const std::string& path, std::string& reason);
 
     uint32_t channelCount() const override { return header_.format.channelCount; }
-    double channelRate() const override { return header_.format.channelRate; }   // Hz, one channel
+    double channelRate() const override { return header_.format.channelRate; }  // Hz, one channel
     // Whole rows after the header.
     uint64_t rowCount() const override { return rowCount_; }
     // Bytes after the last whole row: a row that was cut short.

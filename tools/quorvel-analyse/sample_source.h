@@ -11,7 +11,7 @@ public:
     virtual ~SampleSource() = default;
 
     virtual uint32_t channelCount() const = 0;
-    virtual double channelRate() const = 0;     // Hz, one channel
+    virtual double channelRate() const = 0;  // Hz, one channel
     // Whole rows in the file.
     virtual uint64_t rowCount() const = 0;
     // Bytes after the last whole row: a row that was cut short.

@@ -13,9 +13,9 @@
 #include "components/simboard/protocol.h"
 
 struct SimulatedRecording {
-    int32_t channels = 0;       // values per row
-    double channelRate = 0.0;   // Hz, frames per second
-    uint64_t frames = 0;        // rows written
+    int32_t channels = 0;      // values per row
+    double channelRate = 0.0;  // Hz, frames per second
+    uint64_t frames = 0;       // rows written
 };
 
 // Frames that `seconds` of the board give: seconds x frame rate, rounded.

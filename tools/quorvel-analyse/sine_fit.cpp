@@ -20,7 +20,7 @@ constexpr double kSettledPhaseRad = 1e-5;
 // sum against fixed tables, rotated into place once per block, with one
 // cos/sin call per block instead of per sample and no error building up.
 constexpr int64_t kBlock = 512;
-constexpr int kTableSplit = 16;     // the table = e^{j w 16 q} x e^{j w r}
+constexpr int kTableSplit = 16;  // the table = e^{j w 16 q} x e^{j w r}
 
 // Two doubles in one SSE2 register (GCC and Clang vector extension): the
 // block loops below are written with them, as the compiler does not
@@ -116,7 +116,7 @@ BlockMoments blockMoments(const Tables& t, int64_t length) {
 struct Projections {
     Complex y0, y1;
     Complex h[2][3];
-    double sumY = 0;    // sum y, with WithSum
+    double sumY = 0;  // sum y, with WithSum
 };
 
 template <bool WithSum>
@@ -163,8 +163,8 @@ Projections project(const Record& record, double w) {
         for (int k = 0; k < 2; ++k) {
             result.h[k][0] += harmonicBase * m.m[k][0];
             result.h[k][1] += invHalf * (harmonicBase * (u0 * m.m[k][0] + m.m[k][1]));
-            result.h[k][2] += (invHalf * invHalf) *
-                              (harmonicBase * ((u0 * u0) * m.m[k][0] + (2.0 * u0) * m.m[k][1] + m.m[k][2]));
+            result.h[k][2] +=
+                (invHalf * invHalf) * (harmonicBase * ((u0 * u0) * m.m[k][0] + (2.0 * u0) * m.m[k][1] + m.m[k][2]));
             harmonicBase = base * base;
         }
     }
@@ -179,8 +179,7 @@ struct NormalEquations {
     double v[4];
 };
 
-NormalEquations normalEquations(const Projections& p, const Record& record, double sumY, double a,
-                                double b) {
+NormalEquations normalEquations(const Projections& p, const Record& record, double sumY, double a, double b) {
     const double n = static_cast<double>(record.count);
     // sum tau = 0; sum tau^2 = n (n^2 - 1) / 12 / halfLength^2.
     const double tau2 = n * (n * n - 1.0) / 12.0 / (record.halfLength * record.halfLength);
@@ -271,8 +270,7 @@ double residualSquares(const Record& record, double w, double a, double b, doubl
 
 }  // namespace
 
-SineFit fitSine(const double* samples, int64_t count, double rateHz, double startFrequencyHz,
-                double fullScaleV) {
+SineFit fitSine(const double* samples, int64_t count, double rateHz, double startFrequencyHz, double fullScaleV) {
     SineFit fit;
     if (!samples || count < 8 || !(rateHz > 0) || !std::isfinite(rateHz) || !(startFrequencyHz > 0) ||
         !(startFrequencyHz < 0.5 * rateHz) || !(fullScaleV > 0) || !std::isfinite(fullScaleV)) {
@@ -317,7 +315,7 @@ SineFit fitSine(const double* samples, int64_t count, double rateHz, double star
         offset = x[2];
         // The frequency column is in tau units: the change in w is x[3] / halfLength.
         const double step = x[3] / record.halfLength;
-        if (!(w + step > 0) || !(w + step < kPi)) break;   // keeps the last frequency inside
+        if (!(w + step > 0) || !(w + step < kPi)) break;  // keeps the last frequency inside
         w += step;
         if (std::fabs(step) * record.halfLength < kSettledPhaseRad) {
             settled = true;

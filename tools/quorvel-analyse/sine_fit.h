@@ -10,12 +10,12 @@
 #include <cstdint>
 
 struct SineFit {
-    bool converged = false;     // the iteration settled (see fitSine)
-    int32_t iterations = 0;     // four-parameter steps taken
+    bool converged = false;  // the iteration settled (see fitSine)
+    int32_t iterations = 0;  // four-parameter steps taken
     double frequencyHz = 0, amplitudeV = 0, phaseRad = 0, offsetV = 0;
-    double residualRmsV = 0;    // RMS of the samples minus the fitted sine, V
-    double sinadDb = 0;         // 20 log10((amplitude / sqrt 2) / residual RMS)
-    double enob = 0;            // log2(FSR / (sqrt 12 residual RMS)), FSR = 2 fullScaleV
+    double residualRmsV = 0;  // RMS of the samples minus the fitted sine, V
+    double sinadDb = 0;       // 20 log10((amplitude / sqrt 2) / residual RMS)
+    double enob = 0;          // log2(FSR / (sqrt 12 residual RMS)), FSR = 2 fullScaleV
 };
 
 // Fits `count` samples (volts) taken at `rateHz`, starting from
@@ -34,5 +34,4 @@ struct SineFit {
 // record without a tone (a constant: the three-parameter fit finds no
 // amplitude).
 // With a residual of exactly 0, sinadDb and enob are +infinity.
-SineFit fitSine(const double* samples, int64_t count, double rateHz, double startFrequencyHz,
-                double fullScaleV);
+SineFit fitSine(const double* samples, int64_t count, double rateHz, double startFrequencyHz, double fullScaleV);

@@ -14,5 +14,5 @@ enum class SoundFormat { Wav, Flac };
 // Which sound format `bytes` (a file's first bytes) begin, if any.
 bool soundFormatOf(const unsigned char* bytes, size_t length, SoundFormat& format);
 
-bool openSoundFile(const std::string& path, SoundFormat format, double fullScale,
-                   std::unique_ptr<SampleSource>& source, std::string& reason);
+bool openSoundFile(const std::string& path, SoundFormat format, double fullScale, std::unique_ptr<SampleSource>& source,
+                   std::string& reason);

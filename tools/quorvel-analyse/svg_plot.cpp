@@ -21,8 +21,11 @@ using Attributes = std::initializer_list<std::pair<const char*, std::string>>;
 // not one (file names need not be UTF-8, the document must be).
 size_t utf8Length(const std::string& text, size_t i) {
     const auto lead = static_cast<unsigned char>(text[i]);
-    const size_t length = lead < 0x80 ? 1 : (lead & 0xE0) == 0xC0 ? 2 : (lead & 0xF0) == 0xE0 ? 3
-                                      : (lead & 0xF8) == 0xF0 ? 4 : 0;
+    const size_t length = lead < 0x80             ? 1
+                          : (lead & 0xE0) == 0xC0 ? 2
+                          : (lead & 0xF0) == 0xE0 ? 3
+                          : (lead & 0xF8) == 0xF0 ? 4
+                                                  : 0;
     if (length == 0 || i + length > text.size() || (length == 2 && lead < 0xC2)) return 0;
     for (size_t k = 1; k < length; ++k) {
         if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
@@ -49,11 +52,21 @@ std::string escaped(const std::string& text) {
             continue;
         }
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&apos;"; break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
+            break;
         default:
             // Control characters other than tab and line breaks are not XML.
             if (static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') out += ' ';
@@ -136,7 +149,7 @@ constexpr double kPlotHeight = 360;
 constexpr double kLegendTop = 46;
 constexpr double kLegendRowHeight = 18;
 constexpr int kLegendPerRow = 2;
-constexpr double kBelowPlot = 56;       // tick labels and the axis title
+constexpr double kBelowPlot = 56;  // tick labels and the axis title
 
 // The bench's plot colours: the dialog face, the plot area (button shadow)
 // and its grid.
@@ -203,8 +216,12 @@ void writePanel(SvgWriter& svg, const PlotPanel& panel, int index, double top) {
     for (size_t k = 0; k < panel.curves.size(); ++k) {
         const double x = kPlotLeft + (kPlotWidth / kLegendPerRow) * static_cast<double>(k % kLegendPerRow);
         const double y = kLegendTop + kLegendRowHeight * static_cast<double>(k / kLegendPerRow);
-        svg.element("rect", {{"x", num(x)}, {"y", num(y - 9)}, {"width", "18"}, {"height", "10"},
-                             {"fill", colourText(panel.curves[k].colour)}, {"stroke", kTextColour},
+        svg.element("rect", {{"x", num(x)},
+                             {"y", num(y - 9)},
+                             {"width", "18"},
+                             {"height", "10"},
+                             {"fill", colourText(panel.curves[k].colour)},
+                             {"stroke", kTextColour},
                              {"stroke-width", "0.5"}});
         svg.element("text", {{"x", num(x + 24)}, {"y", num(y)}}, panel.curves[k].label);
     }
@@ -212,37 +229,52 @@ void writePanel(SvgWriter& svg, const PlotPanel& panel, int index, double top) {
     // Plot area, grid and ticks.
     svg.open("defs", {});
     svg.open("clipPath", {{"id", clipId}});
-    svg.element("rect", {{"x", num(kPlotLeft)}, {"y", num(areaTop)}, {"width", num(kPlotWidth)},
-                         {"height", num(kPlotHeight)}});
+    svg.element("rect",
+                {{"x", num(kPlotLeft)}, {"y", num(areaTop)}, {"width", num(kPlotWidth)}, {"height", num(kPlotHeight)}});
     svg.close("clipPath");
     svg.close("defs");
-    svg.element("rect", {{"x", num(kPlotLeft)}, {"y", num(areaTop)}, {"width", num(kPlotWidth)},
-                         {"height", num(kPlotHeight)}, {"fill", kAreaColour}, {"stroke", kTextColour}});
+    svg.element("rect", {{"x", num(kPlotLeft)},
+                         {"y", num(areaTop)},
+                         {"width", num(kPlotWidth)},
+                         {"height", num(kPlotHeight)},
+                         {"fill", kAreaColour},
+                         {"stroke", kTextColour}});
 
     const auto [unit, unitSize] = xTickUnit(panel);
     const double xStep = niceStep(xSpan / unitSize, 8) * unitSize;
     for (double x = std::ceil(panel.xMin / xStep - 1e-9) * xStep; x <= panel.xMax + xStep * 1e-9; x += xStep) {
         const std::string at = num(px(x));
-        svg.element("line", {{"x1", at}, {"y1", num(areaTop)}, {"x2", at}, {"y2", num(areaBottom)},
-                             {"stroke", kGridColour}, {"stroke-width", "0.5"}});
+        svg.element("line", {{"x1", at},
+                             {"y1", num(areaTop)},
+                             {"x2", at},
+                             {"y2", num(areaBottom)},
+                             {"stroke", kGridColour},
+                             {"stroke-width", "0.5"}});
         svg.element("text", {{"x", at}, {"y", num(areaBottom + 16)}, {"text-anchor", "middle"}},
                     tickText(x / unitSize, xStep / unitSize));
     }
     const double yStep = niceStep(ySpan, 8);
     for (double y = std::ceil(panel.yMin / yStep - 1e-9) * yStep; y <= panel.yMax + yStep * 1e-9; y += yStep) {
         const std::string at = num(py(y));
-        svg.element("line", {{"x1", num(kPlotLeft)}, {"y1", at}, {"x2", num(kPlotLeft + kPlotWidth)}, {"y2", at},
-                             {"stroke", kGridColour}, {"stroke-width", "0.5"}});
+        svg.element("line", {{"x1", num(kPlotLeft)},
+                             {"y1", at},
+                             {"x2", num(kPlotLeft + kPlotWidth)},
+                             {"y2", at},
+                             {"stroke", kGridColour},
+                             {"stroke-width", "0.5"}});
         svg.element("text", {{"x", num(kPlotLeft - 6)}, {"y", num(py(y) + 4)}, {"text-anchor", "end"}},
                     tickText(y, yStep));
     }
-    svg.element("text", {{"x", num(kPlotLeft + kPlotWidth / 2)}, {"y", num(areaBottom + 40)},
-                         {"text-anchor", "middle"}},
+    svg.element("text",
+                {{"x", num(kPlotLeft + kPlotWidth / 2)}, {"y", num(areaBottom + 40)}, {"text-anchor", "middle"}},
                 panel.xTitle + ", " + unit);
     const std::string yTitleX = num(kPlotLeft - 56);
     const std::string yTitleY = num(areaTop + kPlotHeight / 2);
-    svg.element("text", {{"x", yTitleX}, {"y", yTitleY}, {"text-anchor", "middle"},
-                         {"transform", "rotate(-90 " + yTitleX + " " + yTitleY + ")"}},
+    svg.element("text",
+                {{"x", yTitleX},
+                 {"y", yTitleY},
+                 {"text-anchor", "middle"},
+                 {"transform", "rotate(-90 " + yTitleX + " " + yTitleY + ")"}},
                 panel.yTitle);
 
     // Curves, then the markers over them, inside the plot area.
@@ -258,17 +290,26 @@ void writePanel(SvgWriter& svg, const PlotPanel& panel, int index, double top) {
         }
         // A path needs at least its move; an empty curve stays at the corner.
         if (d.empty()) d = "M" + num(kPlotLeft) + " " + num(areaBottom);
-        svg.element("path", {{"class", "curve"}, {"stroke", colourText(curve.colour)}, {"stroke-width", "1"},
-                             {"stroke-linejoin", "round"}, {"d", d}});
+        svg.element("path", {{"class", "curve"},
+                             {"stroke", colourText(curve.colour)},
+                             {"stroke-width", "1"},
+                             {"stroke-linejoin", "round"},
+                             {"d", d}});
     }
     for (const PlotMarker& marker : panel.markers) {
         const std::string at = num(px(marker.x));
         const std::string colour = colourText(marker.colour);
-        svg.element("line", {{"class", "marker"}, {"x1", at}, {"y1", num(areaTop + 14)}, {"x2", at},
-                             {"y2", num(areaBottom)}, {"stroke", colour}, {"stroke-dasharray", "4 3"}});
-        svg.element("text", {{"x", at}, {"y", num(areaTop + 11)}, {"text-anchor", "middle"}, {"fill", colour},
-                             {"font-size", "10"}},
-                    marker.label);
+        svg.element("line", {{"class", "marker"},
+                             {"x1", at},
+                             {"y1", num(areaTop + 14)},
+                             {"x2", at},
+                             {"y2", num(areaBottom)},
+                             {"stroke", colour},
+                             {"stroke-dasharray", "4 3"}});
+        svg.element(
+            "text",
+            {{"x", at}, {"y", num(areaTop + 11)}, {"text-anchor", "middle"}, {"fill", colour}, {"font-size", "10"}},
+            marker.label);
     }
     svg.close("g");
     svg.close("g");
@@ -435,9 +476,14 @@ std::string svgDocument(const std::vector<PlotPanel>& panels) {
     if (panels.empty()) height = 40.0;
     SvgWriter svg;
     svg.text() = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-    svg.open("svg", {{"xmlns", "http://www.w3.org/2000/svg"}, {"version", "1.1"}, {"width", num(kPageWidth)},
-                     {"height", num(height)}, {"viewBox", "0 0 " + num(kPageWidth) + " " + num(height)},
-                     {"font-family", "Arial, Helvetica, sans-serif"}, {"font-size", "12"}, {"fill", kTextColour}});
+    svg.open("svg", {{"xmlns", "http://www.w3.org/2000/svg"},
+                     {"version", "1.1"},
+                     {"width", num(kPageWidth)},
+                     {"height", num(height)},
+                     {"viewBox", "0 0 " + num(kPageWidth) + " " + num(height)},
+                     {"font-family", "Arial, Helvetica, sans-serif"},
+                     {"font-size", "12"},
+                     {"fill", kTextColour}});
     svg.element("rect", {{"width", num(kPageWidth)}, {"height", num(height)}, {"fill", kPageColour}});
     double top = 0.0;
     for (size_t k = 0; k < panels.size(); ++k) {

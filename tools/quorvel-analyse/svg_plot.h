@@ -14,26 +14,26 @@
 #include "tools/quorvel-analyse/file_analysis.h"
 
 struct PlotPoint2 {
-    double x, y;    // data units
+    double x, y;  // data units
 };
 
 struct PlotCurve {
-    uint32_t colour;            // 0x00BBGGRR
-    std::string label;          // UTF-8
+    uint32_t colour;    // 0x00BBGGRR
+    std::string label;  // UTF-8
     std::vector<PlotPoint2> points;
 };
 
 struct PlotMarker {
-    double x;                   // data units
-    uint32_t colour;            // 0x00BBGGRR
-    std::string label;          // "F" for the fundamental, "2".."10" for harmonics
+    double x;           // data units
+    uint32_t colour;    // 0x00BBGGRR
+    std::string label;  // "F" for the fundamental, "2".."10" for harmonics
 };
 
 struct PlotPanel {
-    std::string title;          // UTF-8
-    std::string xTitle;         // quantity without unit: "Frequency", "Time"
-    std::string xUnit;          // base unit: "Hz", "s" (ticks may use kHz, ms, ...)
-    std::string yTitle;         // with unit: "dB to full scale", "V RMS", "V"
+    std::string title;   // UTF-8
+    std::string xTitle;  // quantity without unit: "Frequency", "Time"
+    std::string xUnit;   // base unit: "Hz", "s" (ticks may use kHz, ms, ...)
+    std::string yTitle;  // with unit: "dB to full scale", "V RMS", "V"
     double xMin, xMax, yMin, yMax;
     std::vector<PlotCurve> curves;
     std::vector<PlotMarker> markers;

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <io.h>
+#include <cstdio>
 
 bool standardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
 

@@ -49,7 +49,7 @@ bool WavFile::open(const std::string& path, double fullScale, std::string& reaso
         return false;
     }
     const bool rf64 = std::memcmp(riff, "RF64", 4) == 0;
-    uint64_t dataSize64 = 0;        // from the ds64 chunk of an RF64 file
+    uint64_t dataSize64 = 0;  // from the ds64 chunk of an RF64 file
     bool haveFormat = false;
     uint16_t format = 0, bits = 0, blockAlign = 0;
     for (;;) {
@@ -149,8 +149,8 @@ bool WavFile::readRows(float* values, size_t rows) {
         break;
     case Encoding::Signed24:
         for (size_t i = 0; i < count; ++i, in += 3) {
-            const int32_t code = static_cast<int32_t>((uint32_t(in[0]) << 8 | uint32_t(in[1]) << 16 |
-                                                       uint32_t(in[2]) << 24)) / 256;
+            const int32_t code =
+                static_cast<int32_t>((uint32_t(in[0]) << 8 | uint32_t(in[1]) << 16 | uint32_t(in[2]) << 24)) / 256;
             values[i] = static_cast<float>(code * (scale / 8388608.0));
         }
         break;
