@@ -177,8 +177,12 @@ running)
       fail "channel $1 amplitude: got '$got', want $2 V (list: '$list')"
   done
 
-  # Decibel views offer no Auto Scale; back in the oscilloscope the list
-  # shows the time-domain lines after the next tick.
+  # A selection change alone, as while the drop-down is open, is not acted
+  # on; the close-up is. Decibel views offer no Auto Scale; back in the
+  # oscilloscope the list shows the time-domain lines after the next tick.
+  probe change $VIEW 3
+  sleep 0.5
+  expect_states "view '  Spectre FFT dB' chosen, list open" "$AUTO_SCALE enabled unchecked; $VIEW enabled" $AUTO_SCALE $VIEW
   probe select $VIEW 3
   expect_states "view '  Spectre FFT dB'" "$AUTO_SCALE disabled unchecked; $VIEW enabled" $AUTO_SCALE $VIEW
   probe select $VIEW 0

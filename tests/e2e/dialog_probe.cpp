@@ -274,11 +274,14 @@ int wmain(int argc, wchar_t** argv) {
         }
         return 0;
     }
-    if (command == L"select" && argc == 4) {
+    // A list's item chosen and its drop-down closed ("select"), or only the
+    // selection changed, as while the drop-down is open ("change").
+    if ((command == L"select" || command == L"change") && argc == 4) {
         long index = 0;
         if (!parseNumber(argv[3], index)) return 2;
         SendMessageW(control, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-        SendMessageW(main, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), CBN_CLOSEUP),
+        const WORD notification = command == L"select" ? CBN_CLOSEUP : CBN_SELCHANGE;
+        SendMessageW(main, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), notification),
                      reinterpret_cast<LPARAM>(control));
         return 0;
     }
