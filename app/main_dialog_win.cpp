@@ -252,7 +252,7 @@ int32_t MainDialog::onComboCommand(WPARAM wParam, LPARAM) {
 
 void MainDialog::OnDestroyed() {
     bench_.onClosed();
-    HideHelp();
+    StopHelp(hwnd);
     Window::OnDestroyed();
 }
 

@@ -441,6 +441,8 @@ void HideHelp() {
     if (BalloonHelp* help = installedHelp()) help->hideBalloon();
 }
 
+void StopHelp(HWND window) { removeHelp(helpOn(helpHolder(window))); }
+
 void CALLBACK HelpHoverTick(HWND window, UINT, UINT_PTR, DWORD) {
     // No exception may unwind through the system's timer dispatch.
     try {

@@ -101,6 +101,10 @@ void StartHelp(HWND window, const HelpEntry* table, int bitmapId, int32_t preDel
 // Hides and releases the current balloon.
 void HideHelp();
 
+// Ends the help started on `window` (or on its top-level window): its
+// balloon, its hover timer and what it holds. For a window that goes.
+void StopHelp(HWND window);
+
 // One tick of the hover timer. The timer calls it; tests call it directly.
 void CALLBACK HelpHoverTick(HWND, UINT, UINT_PTR, DWORD);
 

@@ -364,6 +364,23 @@ TEST_F(HoverTest, HideHelpClosesTheBalloon) {
     HideHelp();
 }
 
+// A window that goes ends its help: the balloon closes, the hover timer
+// stops and later ticks open nothing.
+TEST_F(HoverTest, StopHelpEndsTheHelpOfTheWindow) {
+    StartHelp(main, table, IDB_BALLOON, 2000, 5000);
+    pointAt(kButton);
+    tick(12);
+    const HWND shown = balloonWindow();
+    ASSERT_NE(shown, nullptr);
+    StopHelp(button);  // any window under the same top-level window
+    EXPECT_FALSE(IsWindow(shown));
+    EXPECT_EQ(CurrentHelpBalloon(), nullptr);
+    EXPECT_FALSE(KillTimer(main, 0)) << "the hover timer still runs";
+    tick(12);
+    EXPECT_EQ(CurrentHelpBalloon(), nullptr) << "a tick after the end opened a balloon";
+    StopHelp(main);
+}
+
 TEST_F(HoverTest, AComboBoxWithItsListDownOpensNoBalloon) {
     EXPECT_FALSE(IsBusyForHelp(combo));
     EXPECT_FALSE(IsBusyForHelp(button));
