@@ -124,15 +124,16 @@ public:
     // The window is painted: both plots, then the disk texts.
     void onPaint();
 
-    // Acquisition. WM_COMMAND of the Start/Stop button; a nonzero
-    // notification means the F2 accelerator, which toggles the button first.
+    // Acquisition. The Start/Stop button was pressed (it stays down while
+    // running); a nonzero `notification` means the F2 key, which toggles the
+    // button first.
     void startAcquisition(int32_t notification);
     // Halt, read back the controls, both buttons up, refresh the board's
     // parameters and the channel list, controls idle.
     void stopAcquisition();
     // Timer off, board stopped, record file closed, recording off.
     void haltAcquisition();
-    // WM_TIMER of timer 1.
+    // A tick of the acquisition timer.
     void onAcquisitionTimer();
     // The board's parameters into the engine's channel set, then the
     // controls that follow them and the record name.
@@ -143,8 +144,8 @@ public:
     // One curve's values for the plot component, allocated at every start.
     const float* plotScratch() const { return painter.scratch(); }
     int32_t plotScratchLength() const { return painter.scratchLength(); }
-    // WM_COMMAND of the Record button; a nonzero notification means the F4
-    // accelerator, which toggles the button first.
+    // The Record button was pressed; a nonzero `notification` means the F4
+    // key, which toggles the button first.
     void onRecordButton(int32_t notification);
     // The record file's choice: asked of the view, starting from the current
     // name; confirmed or cancelled, the numbering starts again and the name
@@ -178,7 +179,7 @@ public:
     // A notification of one of the lists: the View mode, Avg and FFT Window
     // lists act when they close up, on nothing else.
     void onListEvent(BenchControl list, ListEvent event);
-    // CBN_CLOSEUP of the View mode, Avg and FFT Window lists.
+    // The View mode, Avg and FFT Window lists closed up.
     void onViewModeClosed();
     void onAveragingClosed();
     void onWindowClosed();
