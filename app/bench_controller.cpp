@@ -101,7 +101,6 @@ StartupError BenchController::start(StartupServices& services) {
     }
     if (!main) main = loadPlot(services, mainPlotHandle, kPlotComponent);
     if (!main) return fail(services, StartupError::NoPlotComponent);
-    painter.attach(main, nullptr);
 
     // Without a second instance the program runs without the top plot.
     ComponentHandle topPlotHandle;
@@ -201,9 +200,10 @@ void BenchController::show(const char* utf8Format, ...) {
 void BenchController::onDialogReady(void* window) {
     fillControls();
     painter.passStyle(window);
-    if (!view_) return;
-    view_->showDown(BenchControl::Record, false);
-    view_->showDown(BenchControl::Start, false);
+    if (view_) {
+        view_->showDown(BenchControl::Record, false);
+        view_->showDown(BenchControl::Start, false);
+    }
     updateControlStates(true);
     engine.writeBoardParameters();
 }
